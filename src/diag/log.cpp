@@ -1,0 +1,86 @@
+#include "diag/log.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "config/driver_state.h"
+#include "config/paths.h"
+#include "diag/texts.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::size_t kMaxLogLine = 255;
+
+std::tm LocalTime(std::time_t when) {
+  std::tm out{};
+#ifdef _WIN32
+  localtime_s(&out, &when);
+#else
+  localtime_r(&when, &out);
+#endif
+  return out;
+}
+
+void AppendLine(const std::string& fileName, const std::string& line) {
+  std::FILE* file = std::fopen(fileName.c_str(), "ab");
+  if (!file) return;  // a log that cannot be written is not the caller's problem
+  std::fwrite(line.data(), 1, line.size(), file);
+  std::fwrite("\r\n", 1, 2, file);
+  std::fclose(file);
+}
+
+}  // namespace
+
+std::string LogDateTimeText(std::time_t when) {
+  const std::tm t = LocalTime(when);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%d.%d.%d %d:%02d:%02d", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900,
+                t.tm_hour, t.tm_min, t.tm_sec);
+  return buf;
+}
+
+std::string FormatLogLine(std::string_view dateTime, std::string_view label, std::string_view text) {
+  std::string line;
+  line.reserve(dateTime.size() + label.size() + text.size() + 4);
+  line.append(dateTime).append(" ").append(label).append(" : ").append(text);
+  if (line.size() > kMaxLogLine) line.resize(kMaxLogLine);
+  return line;
+}
+
+void LogLine(DriverState& state, std::string_view label, std::string_view text) {
+  if (!state.LogEnabled || state.LogFileName.empty()) return;
+  // Lines from the host's thread and the communication thread are written
+  // one after the other; none is dropped.
+  std::lock_guard guard(state.LogLock);
+  AppendLine(HostPath(state.LogFileName.view()),
+             FormatLogLine(LogDateTimeText(std::time(nullptr)), label, text));
+}
+
+void EnableLogging(DriverState& state) {
+  if (state.LogEnabled) return;
+  state.LogEnabled = 1;
+  std::string name = RootFolder();
+  name.append(text::kLogDefaultPrefix).append(state.DriverName.view()).append(text::kLogDefaultSuffix);
+  state.DefaultLogName = name;
+  if (state.LogFileName.empty()) state.LogFileName = state.DefaultLogName;
+}
+
+void HexDump(DriverState& state, std::string_view label, std::string_view data) {
+  if (!state.LogEnabled) return;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  LogLine(state, label, "");
+  for (std::size_t pos = 0; pos < data.size(); pos += 16) {
+    std::string hex;
+    for (char c : data.substr(pos, 16)) {
+      const auto b = static_cast<unsigned char>(c);
+      hex += kDigits[b >> 4];
+      hex += kDigits[b & 15];
+      hex += ' ';
+    }
+    LogLine(state, text::kLogHexDump, hex);
+  }
+}
+
+}  // namespace qz

@@ -1,0 +1,25 @@
+#pragma once
+// The instance object the host holds between MakeDriver and DisposeDriver.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "config/driver_state.h"
+#include "diag/window_model.h"
+
+struct DriverHandle {
+  // The status window; none before Init, released by Done.
+  std::unique_ptr<qz::WindowModel> Window;
+  std::uint32_t AccessLevel = 0;
+  // 1 while the communication thread runs; Done stops it only then.
+  std::atomic<std::uint8_t> Running{0};
+  std::unique_ptr<qz::DriverState> State;
+
+  // Serialises the host's calls with the communication thread's work on the
+  // state: queue changes and the operations the thread hands to the host's
+  // side run under it. Done never holds it while waiting for the thread.
+  std::recursive_mutex Lock;
+};
