@@ -57,6 +57,8 @@ class BoundedStr {
   }
 
   friend bool operator==(const BoundedStr& a, std::string_view b) { return a.view() == b; }
+  friend bool operator==(const BoundedStr& a, const char* b) { return a.view() == std::string_view(b ? b : ""); }
+  friend bool operator==(const BoundedStr& a, const std::string& b) { return a.view() == b; }
   friend bool operator==(const BoundedStr& a, const BoundedStr& b) { return a.view() == b.view(); }
 
  private:

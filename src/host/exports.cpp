@@ -2,11 +2,8 @@
 // thrown inside ever reaches the host; a failure becomes the export's
 // failure result.
 
-#include <cstring>
-#include <string>
-
-#include "diag/texts.h"
 #include "host/driver_handle.h"
+#include "host/identity.h"
 #include "host/lifecycle.h"
 #include "qzdrk485.h"
 
@@ -30,9 +27,6 @@ void Guarded(Body&& body) noexcept {
   }
 }
 
-constexpr std::size_t kMaxHostName = 255;
-constexpr std::size_t kMaxParFileName = 255;
-
 }  // namespace
 
 extern "C" {
@@ -41,24 +35,12 @@ QZ_EXPORT int32_t QZ_CALL Version(void) { return qz::kHostInterfaceVersion; }
 
 QZ_EXPORT uint8_t QZ_CALL Check(void) { return 1; }
 
-// Writes the 33 characters of the identity and a NUL; the size is not read.
-QZ_EXPORT int32_t QZ_CALL GetDriverInfo(int32_t /*size*/, char* text) {
-  const auto info = qz::text::kDriverInfo;
-  if (text) {
-    std::memcpy(text, info.data(), info.size());
-    text[info.size()] = '\0';
-  }
-  return static_cast<int32_t>(info.size());
-}
+// The size is not read: the host's buffer always takes the 34 bytes.
+QZ_EXPORT int32_t QZ_CALL GetDriverInfo(int32_t /*size*/, char* text) { return qz::WriteDriverInfo(text); }
 
 QZ_EXPORT void QZ_CALL QueryProc(DriverHandle* /*h*/, uint32_t code, const char* name, void* /*unused*/,
                                  QueryReply* reply) {
-  constexpr uint32_t kQueryVersion = 11;
-  if (code != kQueryVersion || !name || !reply || reply->Kind != kQueryVersion || !reply->Text) return;
-  if (qz::ReadHostText(name, qz::text::kQueryVersionName.size() + 1) != qz::text::kQueryVersionName) return;
-  const auto info = qz::text::kDriverInfo;
-  std::memcpy(reply->Text, info.data(), info.size());
-  reply->Text[info.size()] = '\0';
+  Guarded([&] { qz::AnswerQuery(code, name, reply); });
 }
 
 QZ_EXPORT DriverHandle* QZ_CALL MakeDriver(void) {
@@ -68,23 +50,9 @@ QZ_EXPORT DriverHandle* QZ_CALL MakeDriver(void) {
 QZ_EXPORT uint8_t QZ_CALL Init(DriverHandle* h, int32_t nameLength, const char* name, void* /*unused4*/,
                                char* message, uint32_t accessLevel, void* /*u7*/, void* /*u8*/,
                                void* /*u9*/) {
-  if (!h) {
-    qz::WriteHostMessage(message, "no driver instance");
-    return 0;
-  }
+  if (!h) return 0;
   return Guarded<uint8_t>(0, [&]() -> uint8_t {
-    qz::InitArgs args;
-    const std::size_t parLimit = nameLength > 0 ? static_cast<std::size_t>(nameLength) : 0;
-    args.ParFileName = qz::ReadHostText(name, parLimit < kMaxParFileName ? parLimit : kMaxParFileName);
-    // The host's name for the driver is read before the buffer is reused
-    // for a failure message.
-    const std::string hostName(qz::ReadHostText(message, kMaxHostName));
-    args.HostName = hostName;
-    args.AccessLevel = accessLevel;
-    std::string failure;
-    if (qz::InitInstance(*h, args, failure)) return 1;
-    qz::WriteHostMessage(message, failure);
-    return 0;
+    return qz::InitFromHost(*h, nameLength, name, message, accessLevel) ? 1 : 0;
   });
 }
 

@@ -109,6 +109,22 @@ bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
   return true;
 }
 
+bool InitFromHost(DriverHandle& h, std::int32_t nameLength, const char* name, char* message,
+                  std::uint32_t accessLevel) {
+  constexpr std::size_t kMaxName = 255;
+  const std::size_t parLimit = nameLength > 0 ? static_cast<std::size_t>(nameLength) : 0;
+  // The host's name is copied before the buffer may carry a failure.
+  const std::string hostName(ReadHostText(message, kMaxName));
+  InitArgs args;
+  args.ParFileName = ReadHostText(name, parLimit < kMaxName ? parLimit : kMaxName);
+  args.HostName = hostName;
+  args.AccessLevel = accessLevel;
+  std::string failure;
+  if (InitInstance(h, args, failure)) return true;
+  WriteHostMessage(message, failure);
+  return false;
+}
+
 void DoneInstance(DriverHandle& h) {
   if (h.Running) {
     h.Running = 0;

@@ -10,7 +10,6 @@ struct DriverHandle;
 
 namespace qz {
 
-inline constexpr std::int32_t kHostInterfaceVersion = 0x30000;
 inline constexpr std::size_t kHostMessageSize = 256;
 inline constexpr std::size_t kMaxHostMessage = 80;
 
@@ -21,6 +20,13 @@ struct InitArgs {
   std::string_view HostName;     // the host's name for the driver
   std::uint32_t AccessLevel = 0;
 };
+
+// Init as the host calls it: the parameter file name is at most nameLength
+// characters (ending early at a NUL), the host's name for the driver is the
+// NUL-terminated text in the 256-byte message buffer, which gets the reason
+// when the start fails.
+bool InitFromHost(DriverHandle& h, std::int32_t nameLength, const char* name, char* message,
+                  std::uint32_t accessLevel);
 
 // Starts the instance. On failure returns false and the message for the
 // host's buffer (at most 80 characters).

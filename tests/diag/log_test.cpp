@@ -1,0 +1,197 @@
+// The log file, the hex dump and the event list.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "config/driver_state.h"
+#include "diag/cp1250.h"
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "diag/window_model.h"
+#include "support/temp_dir.h"
+
+namespace qz {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+class Log : public ::testing::Test {
+ protected:
+  void SetUp() override { InitDriverState(*state); }
+  std::string LogText() const { return testing::ReadFile(dir.file("driver.log")); }
+
+  testing::TempDir dir;
+  testing::ScopedEnv root{"QZ_ROOT", dir.path().string()};
+  std::unique_ptr<DriverState> state = std::make_unique<DriverState>();
+};
+
+TEST_F(Log, NothingIsWrittenUntilLoggingIsSwitchedOn) {
+  state->LogFileName = dir.file("driver.log");
+  LogLine(*state, "PARfile ITEM", "BAUD");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("driver.log")));
+}
+
+TEST_F(Log, LinesCarryDateLabelAndTextEndedByCrLf) {
+  state->LogFileName = dir.file("driver.log");
+  EnableLogging(*state);
+  LogLine(*state, "PARfile ITEM", "BAUD");
+  LogLine(*state, "Init", "");
+  const auto text = LogText();
+  const auto lines = Lines(text);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\d{1,2}\.\d{1,2}\.\d{4} \d{1,2}:\d\d:\d\d PARfile ITEM : BAUD)")))
+      << lines[0];
+  EXPECT_TRUE(lines[1].ends_with("Init : ")) << "an empty text leaves the line ending in ' : '";
+  EXPECT_TRUE(text.ends_with("\r\n"));
+}
+
+TEST_F(Log, TheFileIsAppendedToNotTruncated) {
+  testing::WriteFile(dir.file("driver.log"), "earlier\r\n");
+  state->LogFileName = dir.file("driver.log");
+  EnableLogging(*state);
+  LogLine(*state, "a", "b");
+  EXPECT_TRUE(LogText().starts_with("earlier\r\n"));
+}
+
+TEST_F(Log, WholeLineIsCutTo255Characters) {
+  state->LogFileName = dir.file("driver.log");
+  EnableLogging(*state);
+  LogLine(*state, "label", std::string(400, 'x'));
+  EXPECT_EQ(Lines(LogText())[0].size(), 255u);
+}
+
+TEST(LogFormat, DateTimeTextIsDayMonthYearAndTime) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 7;
+  t.tm_hour = 3;
+  t.tm_min = 4;
+  t.tm_sec = 5;
+  t.tm_isdst = -1;
+  EXPECT_EQ(LogDateTimeText(std::mktime(&t)), "7.12.2026 3:04:05");
+  EXPECT_EQ(FormatLogLine("7.12.2026 3:04:05", "PARfile ITEM", "BAUD"), "7.12.2026 3:04:05 PARfile ITEM : BAUD");
+}
+
+TEST_F(Log, DefaultNameFollowsTheDriverNameInTheRootFolder) {
+  state->DriverName = "A";
+  EnableLogging(*state);
+  EXPECT_EQ(state->LogFileName, dir.file("QZDRK485_A.LOG"));
+  LogLine(*state, "x", "y");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("QZDRK485_A.LOG")));
+}
+
+TEST_F(Log, AnExplicitNameWinsOverTheDefault) {
+  state->LogFileName = dir.file("mine.log");
+  EnableLogging(*state);
+  EXPECT_EQ(state->LogFileName, dir.file("mine.log"));
+  EXPECT_EQ(state->DefaultLogName, dir.file("QZDRK485_QZDRK485.LOG"));
+}
+
+TEST_F(Log, BackslashesInTheNameReadAsFolders) {
+  std::filesystem::create_directory(dir.path() / "sub");
+  state->LogFileName = dir.path().string() + "\\sub\\x.log";
+  EnableLogging(*state);
+  LogLine(*state, "x", "y");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "sub" / "x.log"));
+}
+
+TEST_F(Log, AFileThatCannotBeWrittenIsIgnored) {
+  state->LogFileName = dir.file("missing-folder/x.log");
+  EnableLogging(*state);
+  LogLine(*state, "x", "y");
+  state->LogFileName = dir.file("driver.log");
+  LogLine(*state, "x", "after");
+  EXPECT_NE(LogText().find("x : after"), std::string::npos) << "a failed line must not block later ones";
+}
+
+TEST_F(Log, HexDumpWritesSixteenBytesALine) {
+  state->LogFileName = dir.file("driver.log");
+  EnableLogging(*state);
+  std::string data;
+  for (int i = 0; i < 17; ++i) data += static_cast<char>(i == 16 ? 0xAB : i);
+  HexDump(*state, "Send", data);
+  HexDump(*state, "Empty", "");
+  const auto lines = Lines(LogText());
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(lines[0].ends_with("Send : "));
+  const std::string first = lines[1].substr(lines[1].find("Hex Dump : ") + 11);
+  EXPECT_EQ(first, "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ");
+  EXPECT_EQ(first.size(), 48u);
+  EXPECT_TRUE(lines[2].ends_with("Hex Dump : AB "));
+  EXPECT_TRUE(lines[3].ends_with("Empty : ")) << "empty data give only the label line";
+}
+
+TEST_F(Log, LinesFromTwoThreadsAreAllKept) {
+  state->LogFileName = dir.file("driver.log");
+  EnableLogging(*state);
+  auto writer = [this](const char* who) {
+    for (int i = 0; i < 200; ++i) LogLine(*state, who, std::to_string(i));
+  };
+  std::thread a(writer, "A");
+  std::thread b(writer, "B");
+  a.join();
+  b.join();
+  EXPECT_EQ(Lines(LogText()).size(), 400u);
+}
+
+TEST(EventList, KeepsTheLastTwelveLines) {
+  WindowModel w;
+  EXPECT_EQ(w.Snapshot().EventList, std::vector<std::string>{"EventList"});
+  for (int i = 1; i <= 13; ++i) AddEvent(&w, "message " + std::to_string(i));
+  const auto events = w.Snapshot().EventList;
+  ASSERT_EQ(events.size(), 12u);
+  EXPECT_EQ(events.front(), "message 2");
+  EXPECT_EQ(events.back(), "message 13");
+}
+
+TEST(EventList, WithoutAWindowNothingHappens) { AddEvent(nullptr, "lost on purpose"); }
+
+TEST(WindowModel, StartsWithTheDesignCaptions) {
+  const WindowView v = WindowModel().Snapshot();
+  EXPECT_EQ(v.Caption, "QZ Driver");
+  EXPECT_EQ(Cp1250ToUtf8(v.GroupCaption), "Stav ovladače");
+  EXPECT_EQ(Cp1250ToUtf8(v.StatusLines[static_cast<int>(StatusLine::Transmit)]), "Nevyřízených požadavků:");
+  EXPECT_FALSE(v.Visible);
+  EXPECT_TRUE(v.Enabled);
+  EXPECT_EQ(v.Width, 337);
+  EXPECT_EQ(v.Height, 301);
+}
+
+TEST(WindowModel, CloseRequestLeavesItOpen) {
+  WindowModel w;
+  w.SetVisible(true);
+  w.RequestClose();
+  EXPECT_TRUE(w.Snapshot().Visible);
+}
+
+TEST(Cp1250, CzechTextsConvertBothWays) {
+  const std::string cp(text::kEvtAccessLevel);
+  EXPECT_EQ(Cp1250ToUtf8(cp), "Úroveň pro přihlášení: ");
+  EXPECT_EQ(Utf8ToCp1250("Úroveň pro přihlášení: "), cp);
+  EXPECT_EQ(Utf8ToCp1250("Chybí"), "Chyb\xED");
+  EXPECT_EQ(Cp1250ToUtf8("\x80\x81"), "€\xEF\xBF\xBD") << "an unassigned byte shows as U+FFFD";
+  EXPECT_EQ(Utf8ToCp1250("日"), "?");
+  EXPECT_EQ(Utf8ToCp1250("\xC3"), "?") << "a cut sequence is not read past the end";
+}
+
+}  // namespace
+}  // namespace qz
