@@ -309,6 +309,13 @@ struct DriverState {
   ShortStr PendingEventText;
   ShortStr DriverName = "QZDRK485";
 
+  // Engine: line state that the port set-up resets. ThreadPhase is reset by
+  // the host's thread while the communication thread runs the machine.
+  Real6 LineSilence;
+  std::atomic<std::uint8_t> ThreadPhase{0};
+  ShortStr PrefixBuffer;
+  ShortStr AnswerBuffer;
+
   StationRecord& Station(int n) { return *Stations[static_cast<std::size_t>(n)]; }
   const StationRecord& Station(int n) const { return *Stations[static_cast<std::size_t>(n)]; }
 };
