@@ -31,7 +31,7 @@ std::string ScientificText(double value) {
   // "%.14E" gives "1.50000000000000E+01"; the form wants four exponent digits
   // and a blank in place of a plus sign.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14E", AwayFromZeroOnTie(value, 0) == value ? value : value);
+  std::snprintf(buf, sizeof buf, "%.14E", value);
   std::string text(buf);
   const auto e = text.find('E');
   if (e == std::string::npos) return text;  // inf or nan
@@ -40,7 +40,7 @@ std::string ScientificText(double value) {
   const int exponent = std::abs(std::atoi(text.c_str() + e + 2));
   char exp[16];
   std::snprintf(exp, sizeof exp, "E%c%04d", sign, exponent);
-  return (value < 0 || std::signbit(value) ? "" : " ") + mantissa + exp;
+  return (std::signbit(value) ? "" : " ") + mantissa + exp;
 }
 
 }  // namespace
@@ -83,13 +83,7 @@ std::string RealText(double value, int width, int decimals) {
   if (!std::isfinite(value)) return ScientificText(value);
   width = width < 0 ? 0 : (width > 255 ? 255 : width);
   decimals = decimals < 0 ? 0 : (decimals > 64 ? 64 : decimals);
-  std::string text = Printf("%*.*f", width, decimals, AwayFromZeroOnTie(value, decimals));
-  // A negative value that rounds to zero keeps no minus sign.
-  const auto minus = text.find("-");
-  if (minus != std::string::npos && text.find_first_of("123456789") == std::string::npos) text[minus] = ' ';
-  if (minus != std::string::npos && text.size() > static_cast<std::size_t>(width) && text[minus] == ' ')
-    text.erase(minus, 1);
-  return text;
+  return Printf("%*.*f", width, decimals, AwayFromZeroOnTie(value, decimals));
 }
 
 std::string DisplayText(std::string_view text) {
