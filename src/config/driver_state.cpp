@@ -174,8 +174,8 @@ void AppendQqVariable(StationRecord& station, const QqVariable& definition) {
   node->Group = definition.Group;
   node->Item = definition.Item;
   node->Type = definition.Type;
-  node->Value1 = definition.Value1;
-  node->Value2 = definition.Value2;
+  node->FloatValue = definition.FloatValue;
+  node->IntValue = definition.IntValue;
   node->Text = definition.Text;
   node->Work = definition.Work;
   AppendNode(station.QqVariables, std::move(node));

@@ -68,8 +68,8 @@ struct QqVariable {
   std::uint8_t Group = 0;
   std::uint8_t Item = 0;
   QqType Type = QqType::Byte;
-  std::int32_t Value1 = 0;
-  std::int32_t Value2 = 0;
+  float FloatValue = 0;     // current value as an IEEE single
+  std::int32_t IntValue = 0;  // current value as a 32-bit integer
   BoundedStr<33> Text = std::string(33, ' ');
   std::array<std::uint8_t, 222> Work{};
 

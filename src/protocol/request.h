@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
-#include "config/driver_state.h"
 #include "config/short_str.h"
 
 namespace qz {
+
+struct MemoryBlock;
 
 struct Request {
   std::uint8_t Station = 0;  // 1..100
