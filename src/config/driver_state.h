@@ -15,6 +15,7 @@
 #include "config/index1.h"
 #include "config/real6.h"
 #include "config/short_str.h"
+#include "engine/engine_state.h"
 #include "history/history_image.h"
 
 namespace qz {
@@ -308,6 +309,9 @@ struct DriverState {
   std::int32_t IdleTime = 10;
   ShortStr PendingEventText;
   ShortStr DriverName = "QZDRK485";
+
+  // Queues, transaction machine, timers and line statistics.
+  EngineState Engine;
 
   // Engine: line state that the port set-up resets. ThreadPhase is reset by
   // the host's thread while the communication thread runs the machine.

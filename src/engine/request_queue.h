@@ -1,0 +1,75 @@
+#pragma once
+// The write queue, the read queue and the list of received answers.
+//
+// The queues hold their requests in order, head first. They are not locked
+// themselves: every change runs under the instance lock, so no two changes
+// of a queue interleave and no reader sees a half-done change.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <list>
+
+#include "config/short_str.h"
+#include "protocol/request.h"
+
+namespace qz {
+
+inline constexpr std::uint32_t kKindQqWrite = 15;
+inline constexpr std::uint32_t kKindQqRead = 16;
+inline constexpr std::uint32_t kKindHistoryFirst = 240;
+inline constexpr std::uint32_t kKindHistoryLast = 247;
+
+// Requests are equal for the queue when station, kind, item and block agree,
+// and for QQ writes and reads also their data.
+bool SameRequest(const Request& a, const Request& b);
+
+class RequestQueue {
+ public:
+  // Appends the request unless an equal one waits behind the head (the head
+  // itself may already be on the line, so a copy of it is appended).
+  // Returns whether it was appended.
+  bool Insert(const Request& request);
+
+  const Request* Head() const { return items_.empty() ? nullptr : &items_.front(); }
+  bool Empty() const { return items_.empty(); }
+  std::size_t Count() const { return items_.size(); }
+
+  void RemoveHead();
+  void Clear() { items_.clear(); }
+  // The head goes behind the tail when there is more than one request.
+  void Rotate();
+  // Whether a history read request (kinds 240..247) is waiting.
+  bool HasHistoryRequests() const;
+
+  // Merges runs of QQ reads of one station into requests of up to
+  // mergeLimit addresses; mergeLimit steps through 59, 60, 61 from run to
+  // run and keeps its value between calls.
+  void CompressQqReads(std::int32_t& mergeLimit);
+
+  const std::list<Request>& Items() const { return items_; }
+
+ private:
+  std::list<Request> items_;
+};
+
+struct ReceivedEntry {
+  ShortStr SentFrame;  // the frame sent before the answer
+  ShortStr Answer;     // the accepted answer message
+};
+
+class ReceivedList {
+ public:
+  void Add(const ShortStr& answer, const ShortStr& sentFrame) { entries_.push_back({sentFrame, answer}); }
+  const ReceivedEntry* Oldest() const { return entries_.empty() ? nullptr : &entries_.front(); }
+  void DropOldest() {
+    if (!entries_.empty()) entries_.pop_front();
+  }
+  void Clear() { entries_.clear(); }
+  std::size_t Count() const { return entries_.size(); }
+
+ private:
+  std::deque<ReceivedEntry> entries_;
+};
+
+}  // namespace qz
