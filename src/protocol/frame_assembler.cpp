@@ -1,0 +1,78 @@
+#include "protocol/frame_assembler.h"
+
+#include <algorithm>
+
+#include "config/driver_state.h"
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "protocol/framing.h"
+
+namespace qz {
+
+std::string BufferInput::Read(std::size_t count) {
+  count = std::min(count, Waiting());
+  std::string out = bytes_.substr(read_, count);
+  read_ += count;
+  return out;
+}
+
+bool FrameAssembler::Hunt(ByteInput& input) {
+  ShortStr& window = state_.PrefixBuffer;
+  const ShortStr& prefix = state_.Prefix;
+  if (window == prefix) return true;
+  if (input.Waiting() == 0) return false;
+  std::string grown = window.str() + input.Read(1);
+  if (grown.size() > prefix.size()) grown.erase(0, grown.size() - prefix.size());
+  window = grown;
+  return window == prefix;
+}
+
+ReceiveEvent FrameAssembler::Step(ByteInput& input) {
+  if (!Hunt(input)) return ReceiveEvent::None;
+  ShortStr& buffer = state_.AnswerBuffer;
+  ReceiveEvent event = ReceiveEvent::None;
+  if (buffer.empty()) {
+    if (input.Waiting() < 2) return event;
+    buffer = input.Read(2);
+    ++counters_.Started;
+    LogLine(state_, text::kLogReceiveData, text::kLogRxPrefix);
+    event = ReceiveEvent::Started;
+  }
+  if (input.Waiting() < buffer.byte(1)) return event;
+  return Finish(input);
+}
+
+ReceiveEvent FrameAssembler::Finish(ByteInput& input) {
+  ShortStr& buffer = state_.AnswerBuffer;
+  LogLine(state_, text::kLogReceiveData, text::kLogRxMessage);
+  // The whole message leaves the port even when the buffer cannot keep it.
+  buffer += input.Read(buffer.byte(1));
+  ReceiveEvent event = ReceiveEvent::BadCheck;
+  if (!CheckFrame(buffer)) {
+    ++counters_.BadCheck;
+  } else {
+    LogLine(state_, text::kLogReceiveData, text::kLogRxXorOk);
+    if (IsForThisMaster(state_, buffer)) {
+      LogLine(state_, text::kLogReceiveData, text::kLogRxSaveIt);
+      ++counters_.Accepted;
+      event = ReceiveEvent::Accepted;
+      if (sink_) sink_(buffer);
+    } else {
+      ++counters_.ForeignMaster;
+      event = ReceiveEvent::ForeignMaster;
+    }
+  }
+  state_.PrefixBuffer.clear();
+  buffer.clear();
+  return event;
+}
+
+void FrameAssembler::Drain(ByteInput& input) {
+  for (;;) {
+    const std::size_t before = input.Waiting();
+    Step(input);
+    if (input.Waiting() == before) return;  // waits for bytes that are not there
+  }
+}
+
+}  // namespace qz
