@@ -1,0 +1,22 @@
+#pragma once
+// Turns one queued request into the frame the line sends.
+
+#include <string>
+
+#include "config/short_str.h"
+#include "protocol/request.h"
+
+namespace qz {
+
+struct DriverState;
+struct StationRecord;
+
+// The frame for the request, empty when the station has nothing the kind
+// asks for (no frame is sent then). Writes one "CodeMess" log line.
+ShortStr CodeMess(DriverState& state, const Request& request);
+
+// Header of a frame to station s: the dialled form when it has a Phone,
+// else the direct form. Byte 2 is the length placeholder.
+std::string FrameHeader(const DriverState& state, const StationRecord& s);
+
+}  // namespace qz
