@@ -252,6 +252,11 @@ struct DriverState {
   HistorySample HistoryCurrentSample;
   std::uint8_t HostRequestFlag = 1;
   HistoryQuery Query;
+  // Sample read-out: the period the host selected (1..3), the running flag
+  // and the host's registered sample buffer (none until SetBufferAddr).
+  std::uint8_t HistoryPeriod = 1;
+  std::uint8_t HistorySamplesActive = 0;
+  std::uint8_t* HostBuffer = nullptr;
   // Statistics time stamps (days since 1899-12-30, as date-time values);
   // StartTime is the instance's start.
   std::array<double, 5> StatisticsTimes{};

@@ -116,9 +116,9 @@ inline constexpr std::string_view kEvtSamples = "vzorky (";
 inline constexpr std::string_view kEvtSamplesTo = " a\x9E ";
 inline constexpr std::string_view kEvtSamplesEnd = ") ";
 inline constexpr std::string_view kEvtUserPosWritten = "HDB: z\xE1pis nov\xE9 \"UserPos\" provedeno. ";
-inline constexpr std::string_view kEvtQqWrite = "QQ/z\xE1pis";
-inline constexpr std::string_view kEvtQqRead = "QQ/\xE8ten\xED (";
-inline constexpr std::string_view kEvtQqReadEnd = "x) ";
+inline constexpr std::string_view kEvtQqWriteAnswer = "QQ/z\xE1pis";
+inline constexpr std::string_view kEvtQqReadAnswer = "QQ/\xE8ten\xED (";
+inline constexpr std::string_view kEvtQqReadAnswerEnd = "x) ";
 inline constexpr std::string_view kLogQqData = "QQ Data";
 inline constexpr std::string_view kLogQqSyncError = "Sync error!";
 inline constexpr std::string_view kLogQqDecode = "QQ Data Decode";
@@ -132,5 +132,6 @@ inline constexpr std::string_view kEvtPositionsFormat = "HDB: pozice vy\xE8teny 
 inline constexpr std::string_view kHistoryFileSuffix = ".hdb";
 inline constexpr std::string_view kLogHistory = "HDB";
 inline constexpr std::string_view kLogHistorySaveFailed = "save failed: ";
+
 
 }  // namespace qz::text

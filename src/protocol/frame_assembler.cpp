@@ -17,7 +17,7 @@ std::string BufferInput::Read(std::size_t count) {
 }
 
 bool FrameAssembler::Hunt(ByteInput& input) {
-  ShortStr& window = state_.PrefixBuffer;
+  ShortStr& window = window_;
   const ShortStr& prefix = state_.Prefix;
   if (window == prefix) return true;
   if (input.Waiting() == 0) return false;
@@ -29,7 +29,7 @@ bool FrameAssembler::Hunt(ByteInput& input) {
 
 ReceiveEvent FrameAssembler::Step(ByteInput& input) {
   if (!Hunt(input)) return ReceiveEvent::None;
-  ShortStr& buffer = state_.AnswerBuffer;
+  ShortStr& buffer = buffer_;
   ReceiveEvent event = ReceiveEvent::None;
   if (buffer.empty()) {
     if (input.Waiting() < 2) return event;
@@ -43,7 +43,7 @@ ReceiveEvent FrameAssembler::Step(ByteInput& input) {
 }
 
 ReceiveEvent FrameAssembler::Finish(ByteInput& input) {
-  ShortStr& buffer = state_.AnswerBuffer;
+  ShortStr& buffer = buffer_;
   LogLine(state_, text::kLogReceiveData, text::kLogRxMessage);
   // The whole message leaves the port even when the buffer cannot keep it.
   buffer += input.Read(buffer.byte(1));
@@ -62,7 +62,7 @@ ReceiveEvent FrameAssembler::Finish(ByteInput& input) {
       event = ReceiveEvent::ForeignMaster;
     }
   }
-  state_.PrefixBuffer.clear();
+  window_.clear();
   buffer.clear();
   return event;
 }

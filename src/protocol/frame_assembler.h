@@ -3,8 +3,8 @@
 // them, hunts for the Prefix, reads the address and length bytes, then the
 // L remaining bytes, and hands every message that passes the check and is
 // meant for this master to a sink. The hunting window and the message
-// buffer are the DriverState's PrefixBuffer and AnswerBuffer, so that a
-// line reset empties them.
+// buffer belong to the caller's line state, so that a line reset can empty
+// them.
 
 #include <cstdint>
 #include <functional>
@@ -52,7 +52,9 @@ class FrameAssembler {
  public:
   using Sink = std::function<void(const ShortStr& message)>;
 
-  FrameAssembler(DriverState& state, Sink sink) : state_(state), sink_(std::move(sink)) {}
+  // state gives Prefix, MasterAddress and the log.
+  FrameAssembler(DriverState& state, ShortStr& prefixBuffer, ShortStr& answerBuffer, Sink sink)
+      : state_(state), window_(prefixBuffer), buffer_(answerBuffer), sink_(std::move(sink)) {}
 
   // One receive step: at most one byte while hunting, then the header once
   // two bytes wait, then the rest once L bytes wait. Reports the last thing
@@ -69,6 +71,8 @@ class FrameAssembler {
   ReceiveEvent Finish(ByteInput& input);
 
   DriverState& state_;
+  ShortStr& window_;
+  ShortStr& buffer_;
   Sink sink_;
   FrameCounters counters_;
 };

@@ -80,7 +80,7 @@ TEST_F(Framing, AcknowledgementOfOtherMessagesEchoesThem) {
 
 class Assembler : public testing::ProtocolFixture {
  protected:
-  Assembler() : assembler(state, [this](const ShortStr& m) { received.push_back(m.str()); }) {}
+  Assembler() : assembler(state, window, buffer, [this](const ShortStr& m) { received.push_back(m.str()); }) {}
 
   static std::string Message(std::string m) {
     m[1] = static_cast<char>(m.size() - 1);
@@ -88,6 +88,8 @@ class Assembler : public testing::ProtocolFixture {
     return m;
   }
 
+  ShortStr window;
+  ShortStr buffer;
   FrameAssembler assembler;
   std::vector<std::string> received;
 };
@@ -114,11 +116,11 @@ TEST_F(Assembler, TakesOneByteAtATimeWhileHuntingAndWaitsForTheWholeMessage) {
   EXPECT_EQ(assembler.Step(in), ReceiveEvent::None);  // prefix matched, header not there yet
   in.Append(m.substr(1, 2));
   EXPECT_EQ(assembler.Step(in), ReceiveEvent::Started);
-  EXPECT_EQ(state.AnswerBuffer.size(), 2u);
+  EXPECT_EQ(buffer.size(), 2u);
   in.Append(m.substr(3));
   EXPECT_EQ(assembler.Step(in), ReceiveEvent::Accepted);
-  EXPECT_TRUE(state.AnswerBuffer.empty());
-  EXPECT_TRUE(state.PrefixBuffer.empty());
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_TRUE(window.empty());
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0], m);
 }
