@@ -318,12 +318,9 @@ struct DriverState {
   // Queues, transaction machine, timers and line statistics.
   EngineState Engine;
 
-  // Engine: line state that the port set-up resets. ThreadPhase is reset by
-  // the host's thread while the communication thread runs the machine.
-  Real6 LineSilence;
-  std::atomic<std::uint8_t> ThreadPhase{0};
-  ShortStr PrefixBuffer;
-  ShortStr AnswerBuffer;
+  // The line state that the port set-up resets (ThreadPhase, LineSilence,
+  // PrefixBuffer, AnswerBuffer) lives in Engine below; the host's thread
+  // changes it only under the instance lock, like the communication thread.
 
   StationRecord& Station(int n) { return *Stations[static_cast<std::size_t>(n)]; }
   const StationRecord& Station(int n) const { return *Stations[static_cast<std::size_t>(n)]; }
