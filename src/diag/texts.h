@@ -55,6 +55,10 @@ inline constexpr std::string_view kComInstallError = "Chyba instalace COM-portu 
 // Our own: the parameter file could not be opened or read at all.
 inline constexpr std::string_view kParFileOpenError = "Nelze otev\xF8\xEDt parametrick\xFD soubor ";
 
+// --- Serial port set-up -----------------------------------------------------
+inline constexpr std::string_view kEvtPortSetup = "Inicializace portu: ";
+inline constexpr std::string_view kEvtPortOpenError = "Chyba p\xF8i otev\xF8" "en\xED portu !";
+
 // --- Log labels and texts ---------------------------------------------------
 inline constexpr std::string_view kLogHexDump = "Hex Dump";
 inline constexpr std::string_view kLogAddToMemo = "AddToMemo";
