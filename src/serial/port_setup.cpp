@@ -1,0 +1,93 @@
+#include "serial/port_setup.h"
+
+#include <string>
+
+#include "config/driver_state.h"
+#include "diag/texts.h"
+#include "diag/window_model.h"
+#include "serial/serial_port.h"
+
+namespace qz {
+
+eDataBits DataBitsFromCode(std::uint16_t code) { return code == 8 ? eDataBits::d8bit : eDataBits::d7bit; }
+
+eParity ParityFromCode(std::uint16_t code, eParity current) {
+  switch (code) {
+    case 0: return eParity::paNone;
+    case 1: return eParity::paEven;
+    case 2: return eParity::PaOdd;
+    case 3: return eParity::paMark;
+    case 4: return eParity::paSpace;
+    default: return current;
+  }
+}
+
+eStopBits StopBitsFromCode(std::uint16_t code) { return code == 1 ? eStopBits::st1bit : eStopBits::st2bit; }
+
+eFlowControl FlowModeFromOptions(std::uint16_t options) {
+  if (options & (1u << 7)) return eFlowControl::fcXON_XOF;
+  if (options & (1u << 6)) return eFlowControl::fcDTR_DSR;
+  if (options & (1u << 5)) return eFlowControl::fcRTS_CTS;
+  return eFlowControl::fcNone;
+}
+
+void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
+  port.SetActive(false);
+  port.SetCheckParity(true);
+  port.SetNotifyErrors(eNotifyErr::neNone);
+  port.SetPort(state.PortNumber & 0xFF);
+  port.SetBaudrate(state.Baud);
+  port.SetDataBits(DataBitsFromCode(state.DataBits));
+  port.SetParity(ParityFromCode(state.Parity, port.Parity()));
+  port.SetStopBits(StopBitsFromCode(state.StopBits));
+  port.SetRxQueueSize(state.BufferSize);
+  port.SetTxQueueSize(state.BufferSize);
+  port.SetFlowMode(FlowModeFromOptions(state.ComOptions));
+  port.SetActive(true);
+
+  AddEvent(eventList, std::string(text::kEvtPortSetup) + "COM" + std::to_string(port.Port()) + " " +
+                          std::to_string(port.Baudrate()) + "Bd");
+  if (!port.Active()) AddEvent(eventList, text::kEvtPortOpenError);
+
+  state.Engine.LineSilence = 0.0;
+  state.Engine.ThreadPhase = 0;
+  PurgeLine(port);
+  state.Engine.PrefixBuffer.clear();
+  state.Engine.AnswerBuffer.clear();
+}
+
+void SendText(SerialLine& port, DriverState& state, std::string_view text, std::uint8_t newPhase) {
+  const std::string bytes(text);  // the caller's buffer may be the state's own
+  if (newPhase != kKeepPhase) state.Engine.ThreadPhase = newPhase;
+  port.WriteText(bytes);
+}
+
+bool TxDone(SerialLine& port, const DriverState& state) {
+  return state.Engine.ThreadPhase != 1 || port.TxWaiting() == 0;
+}
+
+std::int32_t RxCount(SerialLine& port) { return port.RxWaiting(); }
+
+std::int32_t TxCount(SerialLine& port) { return port.TxWaiting(); }
+
+ShortStr ReadBytes(SerialLine& port, int count) {
+  ShortStr bytes;
+  for (int i = 0; i < count; ++i) {
+    std::uint8_t byte = 0;
+    if (port.ReadChar(byte) == 1) bytes += static_cast<char>(byte);
+  }
+  return bytes;
+}
+
+void PurgeLine(SerialLine& port) {
+  port.PurgeRx();
+  port.PurgeTx();
+}
+
+void ResetLine(SerialLine& port, DriverState& state) {
+  PurgeLine(port);
+  state.Engine.AnswerBuffer.clear();
+  state.Engine.PrefixBuffer.clear();
+}
+
+}  // namespace qz
