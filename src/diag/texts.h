@@ -65,6 +65,54 @@ inline constexpr std::string_view kLogAddToMemo = "AddToMemo";
 inline constexpr std::string_view kLogDefaultPrefix = "QZDRK485_";
 inline constexpr std::string_view kLogDefaultSuffix = ".LOG";
 
+// --- Parameter file ---------------------------------------------------------
+inline constexpr std::string_view kDiagsMarker = "$DIAGS";
+inline constexpr std::string_view kGroupCom = "[COM]";
+inline constexpr std::string_view kGroupGlobal = "[GLOBAL]";
+inline constexpr std::string_view kGroupStation = "[STATION]";
+inline constexpr std::string_view kErrGroupMissing = "Chyb\xED definice skupiny ";
+inline constexpr std::string_view kErrGroupNoEnd = "Chyb\xED END na konci skupiny ";
+inline constexpr std::string_view kErrBadKeyword = "Chybn\xE1 definice prom\xECnn\xE9 ";
+inline constexpr std::string_view kErrKeywordGroupSeparator = " / ";
+inline constexpr std::string_view kErrTooManyStations = "Prekrocen maximalni pocet stanic";
+inline constexpr std::string_view kEvtGlobalOk = "GLOBAL info OK.";
+inline constexpr std::string_view kEvtStation = "STANICE ";
+inline constexpr std::string_view kEvtStationQq = "  -> QQ/blok -> Vorlan-Line2";
+// Log labels and texts of the reader.
+inline constexpr std::string_view kLogParItem = "PARfile ITEM";
+inline constexpr std::string_view kLogParError = "PARfile ERROR";
+inline constexpr std::string_view kLogSetGroupPos = "SetGroupPos";
+inline constexpr std::string_view kLogGroupOk = "ok ";
+inline constexpr std::string_view kLogGroupErr = "ERR! ";
+inline constexpr std::string_view kLogLoadSwitch = "LoadSwitch";
+inline constexpr std::string_view kLogLoadSwitchIn = "in";
+inline constexpr std::string_view kLogLoadSwitchOk = "LoadSwitchOK";
+inline constexpr std::string_view kLogLoadString = "LoadString";
+inline constexpr std::string_view kLogLoadParameterFile = "LoadParameterFile";
+inline constexpr std::string_view kLogLoad = "Load";
+inline constexpr std::string_view kLogLoadCom = "COM";
+inline constexpr std::string_view kLogLoadGlobal = "GLOBAL";
+inline constexpr std::string_view kLogLoadStationsEnd = "LoadStations END";
+inline constexpr std::string_view kLogLoadTrue = "TRUE";
+inline constexpr std::string_view kLogOptions = "OPTIONS";
+inline constexpr std::string_view kLogFound = "found";
+inline constexpr std::string_view kLogLoadStations = "LoadStations";
+inline constexpr std::string_view kLogIndexFound = "index found";
+inline constexpr std::string_view kLogLoadSt = "loadst";
+inline constexpr std::string_view kLogEofNoEnd = "err-eof and not groupEnd";
+inline constexpr std::string_view kLogItemNotLoaded = ". item not loaded";
+inline constexpr std::string_view kLogStationOk = "station OK";
+inline constexpr std::string_view kLogLoadBinarXor = "LoadBinarXOR";
+inline constexpr std::string_view kLogLoadMemoryCfg = "LoadMemoryOutCfg";
+inline constexpr std::string_view kLogLoadMem = "LoadMem";
+inline constexpr std::string_view kLogArrayFound = "\"ARRAY\" found - Blocked read enabled";
+inline constexpr std::string_view kLogOkTrue = "OK=true";
+inline constexpr std::string_view kLogOkFalse = "OK=false !!!";
+inline constexpr std::string_view kLogLoadCounterCfg = "LoadCounterInCfg";
+inline constexpr std::string_view kLogLoadAnalogs = "Load analogs";
+inline constexpr std::string_view kLogLoadAnalogsIndex = "load analogs index";
+inline constexpr std::string_view kLogPhone = "phone number is";
+
 // --- Protocol: request encoding, receiving and answer decoding -----------
 inline constexpr std::string_view kLogCodeMess = "CodeMess";
 inline constexpr std::string_view kCodeMessStationAddr = "STadr:";
