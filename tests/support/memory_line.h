@@ -1,0 +1,109 @@
+#pragma once
+// An in-memory serial line: what is written is kept, what a test queues is
+// read back; purges are counted and drop nothing.
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "serial/serial_line.h"
+
+namespace qz::test {
+
+class MemoryLine final : public SerialLine {
+ public:
+  bool Active() const override { return Open; }
+
+  void WriteText(std::string_view bytes) override {
+    std::lock_guard guard(lock_);
+    written_.append(bytes);
+  }
+
+  int ReadChar(std::uint8_t& byte) override {
+    std::lock_guard guard(lock_);
+    ++readCalls_;
+    if (incoming_.empty()) return 0;
+    byte = incoming_.front();
+    incoming_.pop_front();
+    return 1;
+  }
+
+  std::int32_t RxWaiting() override {
+    std::lock_guard guard(lock_);
+    return static_cast<std::int32_t>(incoming_.size());
+  }
+
+  std::int32_t TxWaiting() override {
+    std::lock_guard guard(lock_);
+    return txWaiting_;
+  }
+
+  void PurgeRx() override {
+    std::lock_guard guard(lock_);
+    ++purgeRx_;
+  }
+
+  void PurgeTx() override {
+    std::lock_guard guard(lock_);
+    ++purgeTx_;
+  }
+
+  bool SetSignal(int signal, bool state) override {
+    std::lock_guard guard(lock_);
+    if (signal == 0) Rts = state;
+    else if (signal == 1) Dtr = state;
+    else return false;
+    return true;
+  }
+
+  // Bytes that the far end sends.
+  void Receive(std::string_view bytes) {
+    std::lock_guard guard(lock_);
+    incoming_.insert(incoming_.end(), bytes.begin(), bytes.end());
+  }
+
+  // Bytes written so far; Take also forgets them.
+  std::string Written() const {
+    std::lock_guard guard(lock_);
+    return written_;
+  }
+  std::string Take() {
+    std::lock_guard guard(lock_);
+    return std::exchange(written_, {});
+  }
+
+  void SetTxWaiting(std::int32_t count) {
+    std::lock_guard guard(lock_);
+    txWaiting_ = count;
+  }
+
+  int PurgeRxCount() const {
+    std::lock_guard guard(lock_);
+    return purgeRx_;
+  }
+  int PurgeTxCount() const {
+    std::lock_guard guard(lock_);
+    return purgeTx_;
+  }
+  int ReadCalls() const {
+    std::lock_guard guard(lock_);
+    return readCalls_;
+  }
+
+  bool Open = true;
+  bool Rts = false;
+  bool Dtr = false;
+
+ private:
+  mutable std::mutex lock_;
+  std::string written_;
+  std::deque<std::uint8_t> incoming_;
+  std::int32_t txWaiting_ = 0;
+  int purgeRx_ = 0;
+  int purgeTx_ = 0;
+  int readCalls_ = 0;
+};
+
+}  // namespace qz::test
