@@ -9,6 +9,7 @@
 
 #include "config/driver_state.h"
 #include "diag/window_model.h"
+#include "serial/serial_port.h"
 
 struct DriverHandle {
   // The status window; none before Init, released by Done.
@@ -17,6 +18,9 @@ struct DriverHandle {
   // 1 while the communication thread runs; Done stops it only then.
   std::atomic<std::uint8_t> Running{0};
   std::unique_ptr<qz::DriverState> State;
+  // The serial port; created closed by MakeDriver, closed first by Done,
+  // released by DisposeDriver just before the state.
+  std::unique_ptr<qz::TSerial> Port;
 
   // Serialises the host's calls with the communication thread's work on the
   // state: queue changes and the operations the thread hands to the host's

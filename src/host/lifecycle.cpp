@@ -8,6 +8,7 @@
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "host/driver_handle.h"
+#include "serial/port_setup.h"
 
 namespace qz {
 
@@ -63,8 +64,11 @@ void ResetEngine(DriverHandle& h) { h.State->StopRequest = 0; }
 // Opens the line and starts the communication thread; false when the port
 // cannot be opened.
 bool StartLine(DriverHandle& h) {
+  ConfigurePort(h.Window.get(), *h.Port, *h.State);
   if (h.State->SelfReading) LogLine(*h.State, "LOADPARFILE", "PrstynekRUN=true");
-  return false;
+  h.State->Engine.WriteQueue.Clear();
+  h.State->Engine.ReadQueue.Clear();
+  return h.Port->Active();
 }
 
 bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
@@ -79,6 +83,8 @@ bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
 DriverHandle* MakeDriverInstance() {
   auto h = std::make_unique<DriverHandle>();
   h->State = std::make_unique<DriverState>();
+  h->Port = std::make_unique<TSerial>();
+  h->Port->SetActive(false);
   return h.release();
 }
 
@@ -126,6 +132,8 @@ bool InitFromHost(DriverHandle& h, std::int32_t nameLength, const char* name, ch
 }
 
 void DoneInstance(DriverHandle& h) {
+  // Closing first releases any wait of the communication thread on the line.
+  if (h.Port) h.Port->SetActive(false);
   if (h.Running) {
     h.Running = 0;
     h.State->StopRequest = 1;
@@ -151,6 +159,8 @@ void DisposeInstance(DriverHandle* h) {
   LogLine(s, "done", "stations/data closed");
   s.HistorySamples.reset();
   LogLine(s, "done", "end");
+  owned->Port.reset();  // the port goes before the state and the handle
+  owned->State.reset();
 }
 
 void DriverProcInstance(DriverHandle& h, std::uint32_t code, std::int32_t a, std::int32_t b,

@@ -1,0 +1,141 @@
+// Init opens the line named by the parameter file, as the host starts a
+// driver: the port comes up with the [COM] settings or Init fails with the
+// port message while stations and log stay set up.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "config/par_fixture.h"
+#include "host/driver_handle.h"
+#include "host/lifecycle.h"
+#include "qzdrk485.h"
+#include "support/pty_pair.h"
+
+namespace qz::test {
+namespace {
+
+bool Contains(const std::vector<std::string>& lines, std::string_view line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+class StartLineTest : public ParFileFixture {
+ protected:
+  void SetUp() override {
+    ParFileFixture::SetUp();
+    ASSERT_TRUE(pty_.ok());
+    pty_.BindToPort(1);
+  }
+  void TearDown() override {
+    ::unsetenv("QZ_COM1");
+    if (h_) {
+      DoneInstance(*h_);
+      DisposeInstance(h_);
+    }
+    ParFileFixture::TearDown();
+  }
+
+  bool Start(const std::string& file, std::string& failure) {
+    h_ = MakeDriverInstance();
+    EXPECT_FALSE(h_->Port->Active());
+    const std::string path = WriteFile(file);
+    InitArgs args;
+    args.ParFileName = path;
+    args.HostName = "PUMPS";
+    return InitInstance(*h_, args, failure);
+  }
+
+  std::vector<std::string> EventList() const { return h_->Window->Snapshot().EventList; }
+
+  PtyPair pty_;
+  DriverHandle* h_ = nullptr;
+};
+
+TEST_F(StartLineTest, OpensThePortWithTheComSettings) {
+  std::string failure;
+  const std::string file = With(With(ValidFile(), "BAUD 9600", "BAUD 19200"), "BITS 8", "BITS 7");
+  ASSERT_TRUE(Start(file, failure)) << failure;
+  EXPECT_TRUE(failure.empty());
+  ASSERT_TRUE(h_->Port->Active());
+  EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 19200Bd"));
+  EXPECT_FALSE(Contains(EventList(), Cp("Chyba při otevření portu !")));
+  EXPECT_EQ(h_->Port->DataBits(), eDataBits::d7bit);
+  termios t{};
+  ASSERT_EQ(::tcgetattr(pty_.SlaveFd(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+
+  h_->Port->WriteText("ping");
+  EXPECT_EQ(pty_.Receive(4), "ping");
+
+  DoneInstance(*h_);
+  EXPECT_FALSE(h_->Port->Active());
+}
+
+TEST_F(StartLineTest, MissingPortFailsInitButKeepsTheStations) {
+  ::setenv("QZ_COM1", (dir_ / "no-such-port").c_str(), 1);
+  std::string failure;
+  EXPECT_FALSE(Start(ValidFile(), failure));
+  EXPECT_EQ(failure, Cp("Chyba instalace COM-portu !"));
+  EXPECT_FALSE(h_->Port->Active());
+  EXPECT_EQ(h_->Running, 0);
+  EXPECT_EQ(h_->State->StationCount, 1);
+  EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 9600Bd"));
+  EXPECT_TRUE(Contains(EventList(), Cp("Chyba při otevření portu !")));
+}
+
+class DriverLibrary {
+ public:
+  DriverLibrary() : lib_(dlopen(QZ_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL)) {}
+  ~DriverLibrary() {
+    if (lib_) dlclose(lib_);
+  }
+  DriverLibrary(const DriverLibrary&) = delete;
+  DriverLibrary& operator=(const DriverLibrary&) = delete;
+  bool Loaded() const { return lib_ != nullptr; }
+  template <class Fn>
+  Fn* Get(const char* name) const {
+    return reinterpret_cast<Fn*>(dlsym(lib_, name));
+  }
+
+ private:
+  void* lib_;
+};
+
+TEST_F(ParFileFixture, InitThroughTheExportsOpensThePtyNamedForTheComPort) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  pty.BindToPort(3);
+  DriverLibrary lib;
+  ASSERT_TRUE(lib.Loaded()) << dlerror();
+  auto makeDriver = lib.Get<decltype(::MakeDriver)>("MakeDriver");
+  auto init = lib.Get<decltype(::Init)>("Init");
+  auto done = lib.Get<decltype(::Done)>("Done");
+  auto dispose = lib.Get<decltype(::DisposeDriver)>("DisposeDriver");
+
+  const std::string path = WriteFile(With(ValidFile(), "DRIVER SYSTEM 1", "DRIVER SYSTEM 3"));
+  std::array<char, 256> message{};
+  std::strcpy(message.data(), "PUMPS");
+  DriverHandle* h = makeDriver();
+  const bool started = init(h, static_cast<std::int32_t>(path.size()), path.c_str(), nullptr, message.data(), 0,
+                            nullptr, nullptr, nullptr) != 0;
+  EXPECT_TRUE(started) << message.data();
+  EXPECT_STREQ(message.data(), "PUMPS") << "a successful start leaves the host's buffer alone";
+  // The port is held: a second user of the device is refused.
+  TSerial other;
+  other.SetPort(3);
+  other.SetActive(true);
+  EXPECT_FALSE(other.Active());
+  done(h);
+  dispose(h);
+  other.SetActive(true);
+  EXPECT_TRUE(other.Active()) << "Done closed the port";
+  ::unsetenv("QZ_COM3");
+}
+
+}  // namespace
+}  // namespace qz::test
