@@ -40,13 +40,13 @@ void WriteHostBuffer32(std::uint8_t* buffer, std::size_t offset, std::uint32_t v
   for (std::size_t i = 0; i < 4; ++i) buffer[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// One record of 31 bytes: byte 0, the BCD time stamp in bytes 1..6, the
-// status in byte 7, eight three-byte values from byte 8.
+// One record of 31 bytes, counted from 1: the BCD time stamp in bytes 1..6,
+// the status in byte 7, eight three-byte values in bytes 8..31.
 void StoreSample(HistorySample& sample, std::string_view record) {
-  auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(record[i]); };
+  auto at = [&](std::size_t i) { return static_cast<std::uint8_t>(record[i - 1]); };
   for (std::size_t i = 0; i < 6; ++i) sample.Time[i] = static_cast<std::uint8_t>(BcdToInt(at(i + 1)));
   sample.Status = at(7);
-  for (std::size_t v = 0; v < 8; ++v) sample.Values[v] = record.substr(8 + 3 * v, 3);
+  for (std::size_t v = 0; v < 8; ++v) sample.Values[v] = record.substr(7 + 3 * v, 3);
 }
 
 void HistorySamples(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::uint8_t q, std::string_view data) {
