@@ -7,6 +7,8 @@
 #include "config/par_file.h"
 #include "diag/log.h"
 #include "diag/texts.h"
+#include "history/history_file.h"
+#include "history/history_readout.h"
 #include "host/driver_handle.h"
 #include "serial/port_setup.h"
 
@@ -54,7 +56,10 @@ void ShowLoadedSettings(DriverHandle& h) {
 }
 
 void LoadHistories(DriverHandle& h) {
+  DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
+  for (int n = 1; n <= s.StationCount && n <= kMaxStations; ++n) s.Station(n).HistoryData = LoadHistory(s, n);
+  UpdateHistoryDateWords(s);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
   LogLine(*h.State, "init", "reset data stations OK");
 }
@@ -153,6 +158,7 @@ void DisposeInstance(DriverHandle* h) {
     if (!slot) continue;  // Init never ran
     FreeList(slot->QqVariables);
     FreeList(slot->MemoryBlocks);
+    if (slot->HistoryData) SaveHistory(s, n, *slot->HistoryData);
     slot->HistoryData.reset();
     slot.reset();
   }
