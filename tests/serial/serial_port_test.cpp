@@ -45,6 +45,17 @@ class SerialPortTest : public ::testing::Test {
     return t;
   }
 
+  // Handlers count into the fixture, which outlives the port's last event.
+  void CountErrors() {
+    port_.SetNotifyErrors(eNotifyErr::neEvent);
+    port_.SetOnError([this](TSerial&) { ++errors_; });
+  }
+  void CountRxData() {
+    port_.SetOnRxData([this](TSerial&) { ++rxEvents_; });
+  }
+
+  std::atomic<int> errors_{0};
+  std::atomic<int> rxEvents_{0};
   PtyPair pty_;
   TSerial port_;
 };
@@ -228,17 +239,15 @@ TEST_F(SerialPortTest, PurgesKeepBufferedBytes) {
 }
 
 TEST_F(SerialPortTest, ReadWaitsBoundedWhenNothingArrives) {
-  int errors = 0;
-  port_.SetNotifyErrors(eNotifyErr::neEvent);
   OpenPort();
-  port_.SetOnError([&](TSerial&) { ++errors; });
+  CountErrors();
   std::uint8_t byte = 0;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(port_.ReadChar(byte), 0);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(90));
   EXPECT_LT(took, std::chrono::milliseconds(1000));
-  EXPECT_EQ(errors, 0) << "a read that times out is no error";
+  EXPECT_EQ(errors_, 0) << "a read that times out is no error";
 }
 
 TEST_F(SerialPortTest, ChangedSettingReopensAnOpenPortOnly) {
@@ -276,12 +285,11 @@ TEST_F(SerialPortTest, ChangedSettingReopensAnOpenPortOnly) {
 }
 
 TEST_F(SerialPortTest, CloseReleasesTheEventThreadAtOnce) {
-  std::atomic<int> rxEvents{0};
-  port_.SetOnRxData([&](TSerial&) { ++rxEvents; });
+  CountRxData();
   for (int round = 0; round < 3; ++round) {
     OpenPort();
     pty_.Send("x");
-    ASSERT_TRUE(WaitUntil([&] { return rxEvents > round; }));
+    ASSERT_TRUE(WaitUntil([&] { return rxEvents_ > round; }));
     std::uint8_t byte = 0;
     port_.ReadChar(byte);
     const auto start = std::chrono::steady_clock::now();
@@ -292,17 +300,16 @@ TEST_F(SerialPortTest, CloseReleasesTheEventThreadAtOnce) {
 }
 
 TEST_F(SerialPortTest, ReceivedBytesAreAnnouncedOnceNotInALoop) {
-  std::atomic<int> rxEvents{0};
-  port_.SetOnRxData([&](TSerial&) { ++rxEvents; });
+  CountRxData();
   OpenPort();
   pty_.Send("abc");
-  ASSERT_TRUE(WaitUntil([&] { return rxEvents > 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return rxEvents_ > 0; }));
   // Nobody reads: the bytes stay and are not announced again and again.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_LE(rxEvents.load(), 3);
+  EXPECT_LE(rxEvents_.load(), 3);
   pty_.Send("d");
-  const int before = rxEvents;
-  EXPECT_TRUE(WaitUntil([&] { return rxEvents > before; }));
+  const int before = rxEvents_;
+  EXPECT_TRUE(WaitUntil([&] { return rxEvents_ > before; }));
 }
 
 TEST_F(SerialPortTest, MessageModeHandsOverWholeMessages) {
@@ -327,9 +334,9 @@ TEST_F(SerialPortTest, MessageModeHandsOverWholeMessages) {
 
 TEST(SerialPortMissing, OpenFailsWithErrorCodeAndStaysClosed) {
   ::setenv("QZ_COM9", "/nonexistent/ttyQZ", 1);
+  int errors = 0;
   TSerial port;
   port.SetPort(9);
-  int errors = 0;
   port.SetOnError([&](TSerial&) { ++errors; });
   port.SetNotifyErrors(eNotifyErr::neNone);
   port.SetActive(true);
@@ -367,18 +374,16 @@ double ProcessCpuMs() {
 }
 
 TEST_F(SerialPortTest, UnpluggedDeviceFailsQuietlyAndCanBeOpenedAgain) {
-  std::atomic<int> errors{0};
-  port_.SetNotifyErrors(eNotifyErr::neEvent);
-  port_.SetOnError([&](TSerial&) { ++errors; });
-  port_.SetOnRxData([](TSerial&) {});
+  CountErrors();
+  CountRxData();
   OpenPort();
-  errors = 0;
+  errors_ = 0;
   pty_.Unplug();
 
   port_.WriteText("lost");
   std::uint8_t byte = 0;
   EXPECT_EQ(port_.ReadChar(byte), 0);
-  EXPECT_GT(errors.load(), 0);
+  EXPECT_GT(errors_.load(), 0);
   EXPECT_NE(port_.ErrorCode(), 0);
   port_.RxWaiting();
   port_.PurgeRx();
@@ -387,9 +392,9 @@ TEST_F(SerialPortTest, UnpluggedDeviceFailsQuietlyAndCanBeOpenedAgain) {
   const double cpuBefore = ProcessCpuMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_LT(ProcessCpuMs() - cpuBefore, 100.0);
-  const int errorsAfterIdle = errors;
+  const int errorsAfterIdle = errors_;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(errors.load(), errorsAfterIdle) << "failures are reported once, not in a loop";
+  EXPECT_EQ(errors_.load(), errorsAfterIdle) << "failures are reported once, not in a loop";
 
   // The device comes back (under a new name, as a pty does).
   PtyPair replugged;
