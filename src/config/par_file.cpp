@@ -33,9 +33,18 @@ bool LoadGroups(ParReader& r, WindowModel* window) {
   return true;
 }
 
+// Clears what an earlier load left; the caller's DryRun stays.
+void ResetReport(ParLoadReport& report) {
+  const bool dryRun = report.DryRun;
+  report = ParLoadReport();
+  report.DryRun = dryRun;
+}
+
 void FillReport(ParReader& r, bool loaded, ParLoadReport* report) {
   if (!report) return;
+  ResetReport(*report);
   report->Line = r.TokenLine();
+  report->DiagsSeen = r.DiagsSeen();
   report->Notes = std::move(r.Notes());
   // A successful load that ended its stations at a failing group keeps that
   // group's message; the normal end is the missing next group.
@@ -52,6 +61,7 @@ void SetOpenError(DriverState& state) {
 
 bool LoadFrom(DriverState& state, WindowModel* window, ParSource& source, ParLoadReport* report) {
   ParReader reader(state, source);
+  reader.SetDiagsEnablesLogging(!(report && report->DryRun));
   bool loaded = LoadGroups(reader, window);
   // A file that could not be read to its end is not taken for a shorter one.
   if (source.ReadFailed()) {
@@ -78,7 +88,7 @@ bool LoadParameterFile(DriverState& state, WindowModel* window, ParLoadReport* r
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) {
     SetOpenError(state);
-    if (report) *report = ParLoadReport{};
+    if (report) ResetReport(*report);
     return false;
   }
   ParSource source(file.get());

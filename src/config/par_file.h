@@ -15,6 +15,9 @@ class WindowModel;
 // What a load leaves for the people who write parameter files (the
 // checker): where the reader stopped and what it accepted with doubts.
 struct ParLoadReport {
+  bool DryRun = false;          // set by the caller: "$DIAGS" does not switch
+                                // logging on, it is only noted
+  bool DiagsSeen = false;
   int Line = 0;                 // line of the last token the reader took
   std::vector<ParNote> Notes;   // values ignored or dropped by the load
   std::string StationsEnd;      // message of a station group that ended the

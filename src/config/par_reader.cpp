@@ -182,7 +182,10 @@ void ParReader::NextToken() {
   bool commentOpen = false;
   for (;;) {
     ReadToken();
-    if (token_ == text::kDiagsMarker) EnableLogging(state_);
+    if (token_ == text::kDiagsMarker) {
+      diagsSeen_ = true;
+      if (diagsEnablesLogging_) EnableLogging(state_);
+    }
     if (token_.empty()) break;  // end of file, also inside a comment
     if (token_.front() == '{') {
       // {note} is a whole comment by itself.

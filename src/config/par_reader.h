@@ -153,6 +153,11 @@ class ParReader {
   // Empty when the token itself ended the line.
   std::string RestOfLine();
 
+  // A checker reads a file without switching logging on: the marker is
+  // then only noted.
+  void SetDiagsEnablesLogging(bool enables) { diagsEnablesLogging_ = enables; }
+  bool DiagsSeen() const { return diagsSeen_; }
+
   void Note(std::string text) { notes_.push_back({tokenLine_, std::move(text)}); }
   std::vector<ParNote>& Notes() { return notes_; }
 
@@ -168,6 +173,8 @@ class ParReader {
   bool groupError_ = false;
   std::array<std::uint8_t, kMaxGroupKeywords + 1> flags_{};
   std::vector<ParNote> notes_;
+  bool diagsEnablesLogging_ = true;
+  bool diagsSeen_ = false;
 };
 
 // "Chybná definice proměnné " keyword " / " group, as the reader reports a
@@ -189,7 +196,7 @@ bool ReadGroupKeywords(ParReader& r, const KeywordTable& table, int endIndex, Ha
     onFound(k);
     if (k == endIndex) return true;
     if (!noValue(k)) r.NextToken();
-    if (!handle(k)) r.Note(std::string(table.Name(k)) + " value not accepted");
+    if (!handle(k)) r.Note(std::string(table.Name(k)) + ": value not accepted");
   }
 }
 
