@@ -8,12 +8,12 @@ namespace qz {
 
 // 2^n for n 0..7 as a byte (0 outside).
 constexpr std::uint8_t PowerOfTwoByte(int n) {
-  return n >= 0 && n < 8 ? static_cast<std::uint8_t>(1u << n) : 0;
+  return n >= 0 && n < 8 ? static_cast<std::uint8_t>(1u << n) : std::uint8_t{0};
 }
 
 // 2^n for n 0..15 as a word (0 outside).
 constexpr std::uint16_t PowerOfTwoWord(int n) {
-  return n >= 0 && n < 16 ? static_cast<std::uint16_t>(1u << n) : 0;
+  return n >= 0 && n < 16 ? static_cast<std::uint16_t>(1u << n) : std::uint16_t{0};
 }
 
 // 2^n as a real; negative n gives 1/2^|n|.
@@ -31,7 +31,7 @@ constexpr void ClearWordBit(std::uint16_t& value, int n) {
 // The mask of the n lowest bits of a byte: (1 shl min(n, 8)) - 1.
 constexpr std::uint8_t ByteMask(int n) {
   if (n <= 0) return 0;
-  return n >= 8 ? 0xFF : static_cast<std::uint8_t>((1u << n) - 1);
+  return n >= 8 ? std::uint8_t{0xFF} : static_cast<std::uint8_t>((1u << n) - 1);
 }
 
 constexpr std::uint8_t LowByte(std::uint16_t w) { return static_cast<std::uint8_t>(w & 0xFF); }
