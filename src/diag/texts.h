@@ -186,4 +186,16 @@ inline constexpr std::string_view kLogHistory = "HDB";
 inline constexpr std::string_view kLogHistorySaveFailed = "save failed: ";
 
 
+// --- Communication engine -------------------------------------------------
+inline constexpr std::string_view kEvtQqWrite = " - QQ/z\xE1pis (";
+inline constexpr std::string_view kEvtQqRead = " - QQ/\xE8ten\xED (";
+inline constexpr std::string_view kEvtQqReadEnd = "x)";
+inline constexpr std::string_view kEvtQueueCompressed = "Fronta po\x9E" "adavk\xF9 pro VL2 zkomprimov\xE1na ( ";
+inline constexpr std::string_view kEvtTimeout = " - p\xF8" "ekro\xE8" "en\xED \xE8" "asu (";
+inline constexpr std::string_view kEvtSleepStart = " - start m\xF3" "du \x22sleep\x22";
+inline constexpr std::string_view kEvtSleepEnd = " - konec m\xF3" "du \x22sleep\x22";
+inline constexpr std::string_view kEvtFullSleepEnd = "Konec \xFApln\xE9ho m\xF3" "du \x22sleep\x22";
+inline constexpr std::string_view kEvtHistoryDone = "HDB: \xE8ten\xED dokon\xE8" "eno -> z\xE1pis nov\xE9 \x22UserPos\x22 (%d)";
+inline constexpr std::string_view kEvtHistoryTimeout = "HDB: p\xF8" "eru\x9A" "eno \xE8ten\xED - timeout";
+
 }  // namespace qz::text

@@ -19,6 +19,7 @@ class MemoryLine final : public SerialLine {
   void WriteText(std::string_view bytes) override {
     std::lock_guard guard(lock_);
     written_.append(bytes);
+    if (HoldsOutput) txWaiting_ += static_cast<std::int32_t>(bytes.size());
   }
 
   int ReadChar(std::uint8_t& byte) override {
@@ -52,7 +53,10 @@ class MemoryLine final : public SerialLine {
 
   bool SetSignal(int signal, bool state) override {
     std::lock_guard guard(lock_);
-    if (signal == 0) Rts = state;
+    if (signal == 0) {
+      Rts = state;
+      ++RtsWrites;
+    }
     else if (signal == 1) Dtr = state;
     else return false;
     return true;
@@ -74,6 +78,9 @@ class MemoryLine final : public SerialLine {
     return std::exchange(written_, {});
   }
 
+  // With HoldsOutput, written bytes wait in the output buffer until Drain.
+  void Drain() { SetTxWaiting(0); }
+
   void SetTxWaiting(std::int32_t count) {
     std::lock_guard guard(lock_);
     txWaiting_ = count;
@@ -93,7 +100,9 @@ class MemoryLine final : public SerialLine {
   }
 
   bool Open = true;
+  bool HoldsOutput = false;
   bool Rts = false;
+  int RtsWrites = 0;
   bool Dtr = false;
 
  private:

@@ -1,0 +1,79 @@
+#include "diag/statistics.h"
+
+#include <cstdio>
+#include <string>
+
+#include "config/driver_state.h"
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "diag/window_model.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace qz {
+
+namespace {
+
+std::string Format(std::string_view format, double a, double b, double c = 0) {
+  const std::string fmt(format);
+  char buf[256];
+  std::snprintf(buf, sizeof buf, fmt.c_str(), a, b, c);
+  return buf;
+}
+
+}  // namespace
+
+std::string GroupedThousands(unsigned long long value) {
+  std::string digits = std::to_string(value);
+  for (int pos = static_cast<int>(digits.size()) - 3; pos > 0; pos -= 3) {
+    digits.insert(static_cast<std::size_t>(pos), " ");
+  }
+  return digits;
+}
+
+std::size_t ProcessMemoryBytes() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return counters.WorkingSetSize;
+  return 0;
+#else
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  unsigned long long pages = 0;
+  unsigned long long resident = 0;
+  const int n = std::fscanf(f, "%llu %llu", &pages, &resident);
+  std::fclose(f);
+  if (n != 2) return 0;
+  return static_cast<std::size_t>(resident * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)));
+#endif
+}
+
+void ShowStatistics(const DriverState& state, WindowModel* window) {
+  if (!window) return;
+  const EngineState& e = state.Engine;
+  const double average = e.CycleCount > 0 ? e.CycleSumMs / e.CycleCount : 0.0;
+  window->SetStatusLine(StatusLine::Idle, Format(text::kLabelIdleFormat, e.CycleMs, e.MaxCycleMs, average));
+  window->SetStatusLine(StatusLine::Transmit,
+                        Format(text::kLabelTransmitFormat, static_cast<double>(e.ReadQueue.Count()),
+                               static_cast<double>(e.WriteQueue.Count())));
+  window->SetStatusLine(StatusLine::Packet, Format(text::kLabelPacketFormat, e.SentCount.value(),
+                                                   e.ReceivedCount.value(), e.ErrorCount.value()));
+  std::string mem(text::kLabelMemPrefix);
+  mem += GroupedThousands(ProcessMemoryBytes() / 1024);
+  mem += text::kLabelMemSuffix;
+  window->SetStatusLine(StatusLine::Mem, mem);
+}
+
+void AddToMemo(DriverState& state, WindowModel* window) {
+  if (state.PendingEventText.empty()) return;
+  AddEvent(window, state.PendingEventText.view());
+  LogLine(state, text::kLogAddToMemo, state.PendingEventText.view());
+  state.PendingEventText.clear();
+}
+
+}  // namespace qz

@@ -1,0 +1,164 @@
+#include "engine/cycle.h"
+
+#include <cstdio>
+#include <string>
+
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "serial/port_setup.h"
+
+namespace qz {
+
+namespace {
+
+constexpr double kMsPerDay = 86'400'000.0;
+constexpr double kStatisticsPeriodMs = 1000.0;
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3u : 9u)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void Add(Real6& field, double amount) { field = field.value() + amount; }
+
+}  // namespace
+
+double DateTimeValue(const LocalDateTime& t) {
+  const long long days = DaysFromCivil(t.Year, static_cast<unsigned>(t.Month), static_cast<unsigned>(t.Day)) + 25569;
+  const double ms = ((t.Hour * 60.0 + t.Minute) * 60.0 + t.Second) * 1000.0 + t.Millisecond;
+  return static_cast<double>(days) + ms / kMsPerDay;
+}
+
+Request UserPositionWrite(const HistoryQuery& query, std::int32_t position) {
+  Request r;
+  r.Station = static_cast<std::uint8_t>(query.HistoryStation);
+  r.Kind = kKindQqWrite;
+  r.Item = 0;
+  std::string data = {'\xBA', '\x01', static_cast<char>((query.HistoryUser + 4) & 0xFF)};
+  const auto pos = static_cast<std::uint32_t>(position);
+  for (int i = 0; i < 4; ++i) data += static_cast<char>((pos >> (8 * i)) & 0xFF);
+  r.Data = data;
+  return r;
+}
+
+CommunicationCycle::CommunicationCycle(DriverState& state, EngineIo& io, Decoder decoder,
+                                       std::function<void()> statistics)
+    : state_(state),
+      io_(io),
+      decoder_(std::move(decoder)),
+      statistics_(std::move(statistics)),
+      machine_(state, io) {}
+
+void CommunicationCycle::Run(bool portOpen) {
+  MeasureCycle();
+  AdvanceTimers();
+  HandOverPending();
+  if (portOpen) machine_.Step();
+  ExtractData();
+  HandOverPending();
+}
+
+// A whole period: the work of the previous cycle and its idle sleep.
+void CommunicationCycle::MeasureCycle() {
+  EngineState& e = state_.Engine;
+  const double now = DateTimeValue(io_.Time.Now());
+  e.CycleMs = (now - e.LastCycleStart) * kMsPerDay;
+  if (e.CycleMs > e.MaxCycleMs) e.MaxCycleMs = e.CycleMs;
+  e.LastCycleStart = now;
+  e.CycleSumMs += e.CycleMs;
+  e.CycleCount += 1;
+}
+
+void CommunicationCycle::HandOverPending() {
+  if (!state_.PendingEventText.empty()) io_.ShowEvent(state_.PendingEventText.view());
+}
+
+void CommunicationCycle::AdvanceTimers() {
+  EngineState& e = state_.Engine;
+  state_.PendingEventText.clear();
+  const std::int32_t now = TimeOfDayCs(io_.Time);
+  std::int32_t elapsedCs = 0;
+  if (e.LastTimeOfDay <= now) {
+    elapsedCs = now - e.LastTimeOfDay;
+  } else {  // past midnight: no time counted, the average restarts
+    e.CycleSumMs = 0;
+    e.CycleCount = 0;
+  }
+  const double seconds = elapsedCs / 100.0;
+  Add(e.AnswerTimer, seconds);
+  Add(e.LineSilence, seconds);
+  for (auto& timer : e.PhaseTimers) Add(timer, elapsedCs * 10.0);
+  if (e.Timer(PhaseTimer::Stats).value() >= kStatisticsPeriodMs) {
+    e.Timer(PhaseTimer::Stats) = 0.0;
+    if (statistics_) statistics_();
+  }
+  if (state_.Query.HistoryState == 2) SuperviseHistory(seconds);
+  AdvanceStationSleep(seconds);
+  AdvanceFullSleep(seconds);
+  e.LastTimeOfDay = now;
+}
+
+void CommunicationCycle::SuperviseHistory(double seconds) {
+  HistoryQuery& q = state_.Query;
+  EngineState& e = state_.Engine;
+  Add(q.HistoryElapsed, seconds);
+  if (!e.ReadQueue.HasHistoryRequests()) {
+    // Every record request has left the queue: the station's user position
+    // moves on to its top, so the next read-out starts after these records.
+    q.HistoryState = 8;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, std::string(text::kEvtHistoryDone).c_str(), q.HistoryTop);
+    io_.ShowEvent(buf);
+    e.WriteQueue.Insert(UserPositionWrite(q, q.HistoryTop));
+  }
+  if (q.HistoryElapsed.value() > q.HistoryTimeout.value()) {
+    q.HistoryState = 9;
+    io_.ShowEvent(text::kEvtHistoryTimeout);
+    e.ReadQueue.Clear();
+    e.WriteQueue.Clear();
+    ResetLine(io_.Line, state_);
+    e.ThreadPhase = 0;
+    e.LastSent.clear();
+  }
+}
+
+void CommunicationCycle::AdvanceStationSleep(double seconds) {
+  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
+    if (!state_.Stations[static_cast<std::size_t>(n)]) continue;
+    StationRecord& st = state_.Station(n);
+    Add(st.SilenceSeconds, seconds);
+    if (st.SleepTimer.value() > 0) {
+      Add(st.SleepTimer, -seconds);
+      if (st.SleepTimer.value() <= 0) {
+        st.SleepTimer = 0.0;
+        io_.ShowEvent(st.Name.str() + std::string(text::kEvtSleepEnd));
+        st.TimeoutRun = 0;
+      }
+    }
+  }
+}
+
+void CommunicationCycle::AdvanceFullSleep(double seconds) {
+  if (state_.FullSleepTimer.value() <= 0) return;
+  Add(state_.FullSleepTimer, -seconds);
+  if (state_.FullSleepTimer.value() <= 0) {
+    state_.FullSleepTimer = 0.0;
+    io_.ShowEvent(text::kEvtFullSleepEnd);
+  }
+}
+
+void CommunicationCycle::ExtractData() {
+  EngineState& e = state_.Engine;
+  const ReceivedEntry* entry = e.Received.Oldest();
+  if (!entry) return;
+  const int result = decoder_ ? decoder_(*entry) : 0;
+  LogLine(state_, "ExtractDATA", std::string("DecodeMess = ") + static_cast<char>(result + 48));
+  e.Received.DropOldest();
+}
+
+}  // namespace qz

@@ -1,0 +1,50 @@
+#pragma once
+// One cycle of the communication thread, without its idle sleep: measure
+// the cycle, advance the timers and the sleep and history supervision, one
+// step of the transaction machine, decode at most one received answer.
+
+#include "config/driver_state.h"
+#include "engine/engine_io.h"
+#include "engine/transaction_machine.h"
+
+namespace qz {
+
+class CommunicationCycle {
+ public:
+  // Decodes one received answer and tells the decoder's result (0..9).
+  using Decoder = std::function<int(const ReceivedEntry&)>;
+
+  // statistics: refreshes the window's statistics lines (once a second).
+  CommunicationCycle(DriverState& state, EngineIo& io, Decoder decoder, std::function<void()> statistics);
+
+  // Steps 2 to 7 of the cycle; portOpen: the machine steps only on an open port.
+  void Run(bool portOpen);
+
+  void AdvanceTimers();
+  // Decodes the oldest received answer, if any.
+  void ExtractData();
+
+  TransactionMachine& Machine() { return machine_; }
+
+ private:
+  void MeasureCycle();
+  void SuperviseHistory(double seconds);
+  void AdvanceStationSleep(double seconds);
+  void AdvanceFullSleep(double seconds);
+  void HandOverPending();
+
+  DriverState& state_;
+  EngineIo& io_;
+  Decoder decoder_;
+  std::function<void()> statistics_;
+  TransactionMachine machine_;
+};
+
+// A local date and time as a date-time value: days since 1899-12-30.
+double DateTimeValue(const LocalDateTime& t);
+
+// The kind 15 request that writes the station's new user position after a
+// history read-out: BA 01 (user + 4) and the position, low byte first.
+Request UserPositionWrite(const HistoryQuery& query, std::int32_t position);
+
+}  // namespace qz

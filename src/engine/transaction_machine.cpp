@@ -1,0 +1,385 @@
+#include "engine/transaction_machine.h"
+
+#include <cstdio>
+#include <string>
+
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "protocol/request_encoding.h"
+#include "protocol/text_format.h"
+#include "serial/port_setup.h"
+
+namespace qz {
+
+namespace {
+
+constexpr int kRtsSignal = 0;
+constexpr int kMemoryInputKind = 6;
+
+// The port's receive buffer as the frame assembler reads it: only what has
+// already arrived, so a step never waits on the line.
+class LineInput final : public ByteInput {
+ public:
+  explicit LineInput(SerialLine& line) : line_(line) {}
+  std::size_t Waiting() override {
+    const std::int32_t n = RxCount(line_);
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+  }
+  std::string Read(std::size_t count) override {
+    return ReadBytes(line_, static_cast<int>(count)).str();
+  }
+
+ private:
+  SerialLine& line_;
+};
+
+std::string TimeoutStamp(const Clock& clock) {
+  const LocalDateTime t = clock.Now();
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%d.%d.%d %d:%02d:%02d", t.Day, t.Month, t.Year, t.Hour, t.Minute, t.Second);
+  return buf;
+}
+
+}  // namespace
+
+std::uint32_t PollRingKind(std::uint16_t pollKind) {
+  switch (pollKind) {
+    case 2: return 1;
+    case 3: return 2;
+    case 4: return 3;
+    case 5: return kMemoryInputKind;
+    default: return 0;
+  }
+}
+
+TransactionMachine::TransactionMachine(DriverState& state, EngineIo& io)
+    : state_(state),
+      engine_(state.Engine),
+      io_(io),
+      assembler_(state, state.Engine.PrefixBuffer, state.Engine.AnswerBuffer, [this](const ShortStr& message) {
+        engine_.Received.Add(message, engine_.LastSent);
+        engine_.LastSent.clear();
+        engine_.AcceptedCount = engine_.AcceptedCount.value() + 1;
+        accepted_ = true;
+      }) {}
+
+StationRecord* TransactionMachine::StationAt(int n) {
+  if (n < 1 || n > kMaxStations || !state_.Stations[static_cast<std::size_t>(n)]) return nullptr;
+  return &state_.Station(n);
+}
+
+bool TransactionMachine::Asleep(int n) const {
+  if (n < 1 || n > kMaxStations || !state_.Stations[static_cast<std::size_t>(n)]) return false;
+  return state_.Station(n).SleepTimer.value() > 0;
+}
+
+void TransactionMachine::Step() {
+  if (state_.FullSleepTimer.value() != 0) return;
+  switch (CurrentPhase()) {
+    case Phase::Idle: ChooseAndSend(); break;
+    case Phase::RtsLead: RtsLead(); break;
+    case Phase::Transmit: Transmitting(); break;
+    case Phase::RtsLag: RtsLag(); break;
+    case Phase::AwaitAnswer: AwaitAnswer(); break;
+    case Phase::Silence: Silence(); break;
+    case Phase::Acknowledge: Acknowledge(); break;
+    case Phase::Timeout: HandleTimeout(); break;
+    default: SetPhase(Phase::Idle); break;
+  }
+}
+
+// --- Phase 0 ---------------------------------------------------------------
+
+const Request* TransactionMachine::ChooseAwakeHead(RequestQueue& queue) {
+  const Request* first = queue.Head();
+  const Request* head = first;
+  while (head && Asleep(head->Station)) {
+    queue.Rotate();
+    head = queue.Head();
+    if (head == first) return nullptr;  // a full turn: everyone asleep
+  }
+  return head;
+}
+
+bool TransactionMachine::ChooseFromWriteQueue(ShortStr& frame) {
+  const Request* head = ChooseAwakeHead(engine_.WriteQueue);
+  if (!head) return false;
+  const Request request = *head;
+  StationRecord* st = StationAt(request.Station);
+  if (request.Kind == kKindQqWrite && st) {
+    io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqWrite) + HexText(request.Data.view()) + ")");
+  }
+  frame = CodeMess(state_, request);
+  if (st) ++st->RequestCount;
+  engine_.FromWriteQueue = 1;
+  LogLine(state_, "prstynek", "station NOT sleep -> lets go / priority");
+  return true;
+}
+
+bool TransactionMachine::ChooseFromReadQueue(ShortStr& frame) {
+  RequestQueue& queue = engine_.ReadQueue;
+  const std::size_t before = queue.Count();
+  if (before > 1) queue.CompressQqReads(engine_.MergeLimit);
+  const std::size_t after = queue.Count();
+  if (before > after && after > 0) {
+    io_.ShowEvent(std::string(text::kEvtQueueCompressed) + std::to_string(before) + "->" +
+                  std::to_string(after) + " )");
+  }
+  const Request* head = ChooseAwakeHead(queue);
+  if (!head) return false;
+  const Request request = *head;
+  StationRecord* st = StationAt(request.Station);
+  if (request.Kind == kKindQqRead && st) {
+    io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqRead) + std::to_string(request.Data.size() / 3) +
+                  std::string(text::kEvtQqReadEnd));
+  }
+  frame = CodeMess(state_, request);
+  if (st) ++st->RequestCount;
+  engine_.FromReadQueue = 1;
+  LogLine(state_, "prstynek", "station NOT sleep -> lets go");
+  return true;
+}
+
+void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
+  LogLine(state_, "prstynek", "NOT trans-queue -> lets read data");
+  const std::uint16_t station = engine_.PollStation;
+  const std::uint16_t kind = engine_.PollKind;
+  const std::uint16_t item = engine_.PollItem;
+  // The ring's first position (kind 0) never comes round again, so a full
+  // turn is also bounded by the ring's greatest length.
+  constexpr int kLongestTurn = kMaxStations * (5 + kMaxMemoryOut);
+  int steps = 0;
+  while (Asleep(engine_.PollStation)) {
+    AdvancePoll();
+    const bool back = engine_.PollStation == station && engine_.PollKind == kind && engine_.PollItem == item;
+    if (back || ++steps > kLongestTurn) {
+      if (state_.FullSleepTimer.value() == 0) state_.FullSleepTimer = state_.SleepTime;
+      LogLine(state_, "prstynek", "all stations sleep -> do nothing");
+      return;
+    }
+  }
+  Request request;
+  request.Station = static_cast<std::uint8_t>(engine_.PollStation);
+  request.Kind = PollRingKind(engine_.PollKind);
+  request.Item = engine_.PollItem;
+  frame = CodeMess(state_, request);
+  if (StationAt(request.Station)) ++StationAt(request.Station)->RequestCount;
+}
+
+void TransactionMachine::ChooseAndSend() {
+  engine_.FromWriteQueue = 0;
+  engine_.FromReadQueue = 0;
+  ShortStr frame;
+  bool fromQueue = false;
+  if (!engine_.WriteQueue.Empty()) fromQueue = ChooseFromWriteQueue(frame);
+  if (!fromQueue && !engine_.ReadQueue.Empty()) fromQueue = ChooseFromReadQueue(frame);
+  if (!fromQueue && state_.SelfReading) ChooseFromPollRing(frame);
+
+  if (!frame.empty()) {
+    StartTransmission(frame);
+  } else {
+    SetPhase(Phase::AwaitAnswer);
+    engine_.AwaitingAnswer = 0;
+  }
+  if (!fromQueue) AdvancePoll();
+}
+
+void TransactionMachine::StartTransmission(const ShortStr& frame) {
+  LogLine(state_, "prstynek", "transmit now");
+  engine_.TxMessage = frame;
+  if (state_.RtsTimeOn != 0) {
+    LogLine(state_, "RTS ON", "START");
+    engine_.Timer(PhaseTimer::RtsOn) = 0.0;
+    SetRts(true);
+    SetPhase(Phase::RtsLead);
+  } else {
+    engine_.LastSent = engine_.TxMessage;
+    Send(engine_.TxMessage, Phase::Transmit);
+    engine_.SentCount = engine_.SentCount.value() + 1;
+  }
+  HexDump(state_, "Transmit Message", frame.view());
+  engine_.AwaitingAnswer = 1;
+  engine_.AnswerTimer = 0.0;
+  MarkActiveStation();
+}
+
+void TransactionMachine::MarkActiveStation() {
+  const Request* head = nullptr;
+  if (engine_.FromWriteQueue) head = engine_.WriteQueue.Head();
+  else if (engine_.FromReadQueue) head = engine_.ReadQueue.Head();
+  if (head) {
+    engine_.ActiveStation = head->Station;
+    engine_.ActiveKind = static_cast<std::uint8_t>(head->Kind);
+    if (StationRecord* st = StationAt(head->Station)) st->Flags.in_now_comm = 1;
+  } else if (state_.SelfReading) {
+    engine_.ActiveStation = static_cast<std::uint8_t>(engine_.PollStation);
+    engine_.ActiveKind = static_cast<std::uint8_t>(engine_.PollKind);
+  } else {
+    engine_.ActiveStation = 0;
+    engine_.ActiveKind = 0;
+  }
+}
+
+void TransactionMachine::AdvancePoll() {
+  if (PollRingKind(engine_.PollKind) == kMemoryInputKind) {
+    ++engine_.PollItem;
+    const StationRecord* st = StationAt(engine_.PollStation);
+    const bool tableDone = !st || engine_.PollItem > st->NumMemoryIn || st->MemoryInArray;
+    if (!tableDone) return;
+    engine_.PollItem = 1;
+  }
+  if (++engine_.PollKind > 5) {
+    engine_.PollKind = 1;
+    if (++engine_.PollStation > state_.StationCount) engine_.PollStation = 1;
+  }
+}
+
+// --- Transmission ------------------------------------------------------------
+
+void TransactionMachine::RtsLead() {
+  if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.RtsTimeOn) {
+    LogLine(state_, "RTS ON", "END");
+    SetRts(true);
+    engine_.LastSent = engine_.TxMessage;
+    Send(engine_.TxMessage, Phase::Transmit);
+    engine_.SentCount = engine_.SentCount.value() + 1;
+    LogLine(state_, "RTS STILL ON, BEGIN", HexText(engine_.TxMessage.view()));
+  }
+  TimeoutTest();
+}
+
+void TransactionMachine::Transmitting() {
+  if (TxDone()) {
+    Beep(1000);
+    SetRts(true);
+    engine_.Timer(PhaseTimer::RtsOff) = 0.0;
+    SetPhase(Phase::RtsLag);
+    LogLine(state_, "TRANSMIT", "END");
+    engine_.AnswerBuffer.clear();
+    engine_.PrefixBuffer.clear();
+    io_.Line.PurgeRx();
+  }
+  TimeoutTest();
+}
+
+void TransactionMachine::RtsLag() {
+  if (engine_.Timer(PhaseTimer::RtsOff).value() >= state_.RtsTimeOff) {
+    LogLine(state_, "RTS OFF", "END");
+    SetRts(false);
+    SetPhase(Phase::AwaitAnswer);
+  }
+  TimeoutTest();
+}
+
+// Counted from the moment the frame was chosen, RTS times and sending included.
+void TransactionMachine::TimeoutTest() {
+  if (engine_.AnswerTimer.value() > AnswerTimeSeconds()) SetPhase(Phase::Timeout);
+}
+
+// --- Answer ------------------------------------------------------------------
+
+void TransactionMachine::AwaitAnswer() {
+  accepted_ = false;
+  LineInput input(io_.Line);
+  const std::uint64_t started = assembler_.Counters().Started;
+  assembler_.Step(input);
+  const std::uint64_t headers = assembler_.Counters().Started - started;
+  if (headers) engine_.ReceivedCount = engine_.ReceivedCount.value() + static_cast<double>(headers);
+  if (accepted_) {
+    Beep(2000);
+    engine_.LineSilence = 0.0;
+    engine_.AwaitingAnswer = 0;
+    SetPhase(Phase::Silence);
+    engine_.Timer(PhaseTimer::Silence) = 0.0;
+    QueueOutcome(true);
+  } else if (engine_.AnswerTimer.value() > AnswerTimeSeconds() && engine_.AwaitingAnswer) {
+    SetPhase(Phase::Timeout);
+    engine_.ErrorCount = engine_.ErrorCount.value() + 1;
+    QueueOutcome(false);
+  } else if (!engine_.AwaitingAnswer) {
+    SetPhase(Phase::Idle);
+  }
+}
+
+void TransactionMachine::QueueOutcome(bool success) {
+  RequestQueue* queue = nullptr;
+  if (engine_.FromWriteQueue && !engine_.WriteQueue.Empty()) queue = &engine_.WriteQueue;
+  else if (engine_.FromReadQueue && !engine_.ReadQueue.Empty()) queue = &engine_.ReadQueue;
+  if (!queue) return;
+  StationRecord* st = StationAt(queue->Head()->Station);
+  if (!st) {
+    queue->RemoveHead();  // a request for no station can never be answered
+    return;
+  }
+  st->Flags.in_now_comm = 0;
+  const bool phone = !st->Phone.empty();
+  if (success) {
+    if (!phone) {
+      queue->RemoveHead();
+    } else if (st->ErrorRun >= state_.NumMorvenError) {
+      st->ErrorRun = 0;
+      st->Flags.in_last_com_err = 1;
+      queue->RemoveHead();
+    } else if (st->Flags.in_last_com_err) {
+      queue->Rotate();
+    } else {
+      queue->RemoveHead();
+    }
+    return;
+  }
+  ++st->ErrorRun;
+  if (phone && st->ErrorRun >= state_.NumMorvenError) {
+    if (state_.StayInQueueOnTimeout) return;
+    st->Flags.in_last_com_err = 1;
+    st->ErrorRun = 0;
+    queue->RemoveHead();
+    return;
+  }
+  queue->Rotate();  // a lone request stays at the head
+}
+
+void TransactionMachine::Silence() {
+  if (engine_.Timer(PhaseTimer::Silence).value() > state_.SilenceWait) {
+    if (engine_.AckPending) {
+      Send(engine_.AckText, Phase::Acknowledge);
+      engine_.AckPending = 0;
+      engine_.AckText.clear();
+    } else {
+      SetPhase(Phase::Idle);
+    }
+  }
+}
+
+void TransactionMachine::Acknowledge() {
+  if (TxDone()) SetPhase(Phase::Idle);
+}
+
+void TransactionMachine::HandleTimeout() {
+  if (StationRecord* st = StationAt(engine_.ActiveStation)) {
+    io_.ShowEvent(st->Name.str() + std::string(text::kEvtTimeout) + TimeoutStamp(io_.Time) + ")");
+    ++st->TimeoutRun;
+    ++st->TimeoutCount;
+    if (st->TimeoutRun >= state_.SleepCount && st->SleepTimer.value() == 0 && state_.SleepTime.value() != 0) {
+      st->SleepTimer = state_.SleepTime;
+      io_.ShowEvent(st->Name.str() + std::string(text::kEvtSleepStart));
+    }
+  }
+  PurgeLine(io_.Line);
+  SetPhase(Phase::Idle);
+}
+
+// --- Line helpers --------------------------------------------------------------
+
+void TransactionMachine::Send(const ShortStr& text, Phase next) {
+  SendText(io_.Line, state_, text.view(), static_cast<std::uint8_t>(next));
+}
+
+bool TransactionMachine::TxDone() { return qz::TxDone(io_.Line, state_); }
+
+void TransactionMachine::SetRts(bool on) { io_.Line.SetSignal(kRtsSignal, on); }
+
+void TransactionMachine::Beep(int frequency) {
+  if (state_.Beep && io_.Beep) io_.Beep(frequency, 1);
+}
+
+}  // namespace qz

@@ -1,0 +1,69 @@
+#pragma once
+// The transaction machine: one non-blocking step per cycle over the line.
+//
+// In its idle phase it chooses the next request (write queue, read queue,
+// then the poll ring), has it encoded, raises RTS for the lead time, sends,
+// holds RTS for the lag time, waits for the answer or the time-out, keeps
+// the silence after it and sends the acknowledgement the decoder asked for.
+// Every wait is a phase left when the cycle's timers have run far enough.
+
+#include <string_view>
+
+#include "config/driver_state.h"
+#include "engine/engine_io.h"
+#include "protocol/frame_assembler.h"
+
+namespace qz {
+
+class TransactionMachine {
+ public:
+  TransactionMachine(DriverState& state, EngineIo& io);
+
+  void Step();
+
+  // Moves the poll ring one position: binary inputs, analog inputs,
+  // counters, counters with clearing, then each memory input (or the
+  // memory-input table at once), then the next station.
+  void AdvancePoll();
+
+ private:
+  void ChooseAndSend();
+  const Request* ChooseAwakeHead(RequestQueue& queue);
+  bool ChooseFromWriteQueue(ShortStr& frame);
+  bool ChooseFromReadQueue(ShortStr& frame);
+  void ChooseFromPollRing(ShortStr& frame);
+  void StartTransmission(const ShortStr& frame);
+  void MarkActiveStation();
+
+  void RtsLead();
+  void Transmitting();
+  void RtsLag();
+  void TimeoutTest();
+  void AwaitAnswer();
+  void Silence();
+  void Acknowledge();
+  void HandleTimeout();
+
+  void QueueOutcome(bool success);
+  void Send(const ShortStr& text, Phase next);
+  bool TxDone();
+  void SetRts(bool on);
+  void Beep(int frequency);
+
+  bool Asleep(int station) const;
+  StationRecord* StationAt(int n);
+  Phase CurrentPhase() const { return static_cast<Phase>(engine_.ThreadPhase); }
+  void SetPhase(Phase p) { engine_.ThreadPhase = static_cast<std::uint8_t>(p); }
+  double AnswerTimeSeconds() const { return state_.AnswerTime.value(); }
+
+  DriverState& state_;
+  EngineState& engine_;
+  EngineIo& io_;
+  FrameAssembler assembler_;
+  bool accepted_ = false;
+};
+
+// The request kind of a poll-ring step (1..5; 0 also reads binary inputs).
+std::uint32_t PollRingKind(std::uint16_t pollKind);
+
+}  // namespace qz
