@@ -9,9 +9,15 @@
 
 #include "config/driver_state.h"
 #include "diag/window_model.h"
+#include "host/communication.h"
 #include "serial/serial_port.h"
 
 struct DriverHandle {
+  DriverHandle();
+  ~DriverHandle();
+  DriverHandle(const DriverHandle&) = delete;
+  DriverHandle& operator=(const DriverHandle&) = delete;
+
   // The status window; none before Init, released by Done.
   std::unique_ptr<qz::WindowModel> Window;
   std::uint32_t AccessLevel = 0;
@@ -21,6 +27,9 @@ struct DriverHandle {
   // The serial port; created closed by MakeDriver, closed first by Done,
   // released by DisposeDriver just before the state.
   std::unique_ptr<qz::TSerial> Port;
+  // The communication thread; started by Init when the port opened,
+  // stopped by Done.
+  std::unique_ptr<qz::Communication> Thread;
 
   // Serialises the host's calls with the communication thread's work on the
   // state: queue changes and the operations the thread hands to the host's

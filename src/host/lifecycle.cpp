@@ -10,6 +10,7 @@
 #include "history/history_file.h"
 #include "history/history_readout.h"
 #include "host/driver_handle.h"
+#include "host/communication.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -64,7 +65,6 @@ void LoadHistories(DriverHandle& h) {
   LogLine(*h.State, "init", "reset data stations OK");
 }
 
-void ResetEngine(DriverHandle& h) { h.State->StopRequest = 0; }
 
 // Opens the line and starts the communication thread; false when the port
 // cannot be opened.
@@ -73,7 +73,10 @@ bool StartLine(DriverHandle& h) {
   if (h.State->SelfReading) LogLine(*h.State, "LOADPARFILE", "PrstynekRUN=true");
   h.State->Engine.WriteQueue.Clear();
   h.State->Engine.ReadQueue.Clear();
-  return h.Port->Active();
+  if (!h.Port->Active()) return false;
+  h.Running = 1;
+  StartCommunication(h);
+  return true;
 }
 
 bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
@@ -143,6 +146,7 @@ void DoneInstance(DriverHandle& h) {
     h.Running = 0;
     h.State->StopRequest = 1;
   }
+  StopCommunication(h.Thread);  // never under the lock: the thread takes it
   std::lock_guard guard(h.Lock);
   h.Window.reset();
 }
@@ -150,8 +154,11 @@ void DoneInstance(DriverHandle& h) {
 void DisposeInstance(DriverHandle* h) {
   if (!h) return;
   std::unique_ptr<DriverHandle> owned(h);
-  if (owned->Running) DoneInstance(*owned);  // a host that skipped Done
+  if (owned->Running || owned->Thread) DoneInstance(*owned);  // a host that skipped Done
   DriverState& s = *owned->State;
+  s.Engine.Received.Clear();
+  s.Engine.ReadQueue.Clear();
+  s.Engine.WriteQueue.Clear();
   LogLine(s, "done", "queues are empty");
   for (int n = 1; n <= kMaxStations; ++n) {
     auto& slot = s.Stations[static_cast<std::size_t>(n)];

@@ -1,0 +1,49 @@
+#include "engine/drv_thread.h"
+
+#include <chrono>
+
+namespace qz {
+
+namespace {
+// While a stop is requested the loop waits this long between looks, where a
+// busy loop would burn a core.
+constexpr int kStoppingPollMs = 10;
+}  // namespace
+
+DrvThread::DrvThread(std::recursive_mutex& lock, Hooks hooks) : lock_(lock), hooks_(std::move(hooks)) {
+  thread_ = std::thread([this] { Execute(); });
+}
+
+DrvThread::~DrvThread() { Stop(); }
+
+void DrvThread::Stop() {
+  {
+    std::lock_guard guard(sleepLock_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void DrvThread::Execute() {
+  while (!stop_) {
+    if (!hooks_.ShouldWork()) {
+      Idle(kStoppingPollMs);
+      continue;
+    }
+    int idle = 0;
+    {
+      std::lock_guard guard(lock_);
+      hooks_.Cycle();
+      idle = hooks_.IdleMs();
+    }
+    if (idle > 0) Idle(idle);
+  }
+}
+
+void DrvThread::Idle(int ms) {
+  std::unique_lock guard(sleepLock_);
+  wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stop_.load(); });
+}
+
+}  // namespace qz

@@ -1,0 +1,23 @@
+#pragma once
+// The communication thread of an instance with everything it works
+// through: the port as the engine's line, the clock, the event hand-over to
+// the window and the answer decoder.
+
+#include <memory>
+
+struct DriverHandle;
+
+namespace qz {
+
+class Communication;
+
+// Resets the engine's queues, counters and timers before the line starts.
+void ResetEngine(DriverHandle& h);
+
+// Starts the thread of an instance whose port is open (its Thread).
+void StartCommunication(DriverHandle& h);
+
+// Stops and releases the thread; call without holding the instance lock.
+void StopCommunication(std::unique_ptr<Communication>& thread);
+
+}  // namespace qz
