@@ -11,12 +11,9 @@ namespace qz {
 
 namespace {
 
+#ifndef _WIN32
 std::string WithSeparator(std::string folder) {
-#ifdef _WIN32
-  if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
-#else
   if (folder.empty() || folder.back() != '/') folder += '/';
-#endif
   return folder;
 }
 
@@ -24,6 +21,7 @@ std::string FromEnvironment(const char* name) {
   const char* value = std::getenv(name);
   return value && *value ? std::string(value) : std::string();
 }
+#endif
 
 }  // namespace
 

@@ -29,11 +29,13 @@ std::string Format(std::string_view format, double a, double b, double c = 0) {
 }  // namespace
 
 std::string GroupedThousands(unsigned long long value) {
-  std::string digits = std::to_string(value);
-  for (int pos = static_cast<int>(digits.size()) - 3; pos > 0; pos -= 3) {
-    digits.insert(static_cast<std::size_t>(pos), " ");
+  const std::string digits = std::to_string(value);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
   }
-  return digits;
+  return out;
 }
 
 std::size_t ProcessMemoryBytes() {

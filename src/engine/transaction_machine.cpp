@@ -305,8 +305,9 @@ void TransactionMachine::QueueOutcome(bool success) {
   RequestQueue* queue = nullptr;
   if (engine_.FromWriteQueue && !engine_.WriteQueue.Empty()) queue = &engine_.WriteQueue;
   else if (engine_.FromReadQueue && !engine_.ReadQueue.Empty()) queue = &engine_.ReadQueue;
-  if (!queue) return;
-  StationRecord* st = StationAt(queue->Head()->Station);
+  const Request* head = queue ? queue->Head() : nullptr;
+  if (!head) return;
+  StationRecord* st = StationAt(head->Station);
   if (!st) {
     queue->RemoveHead();  // a request for no station can never be answered
     return;
