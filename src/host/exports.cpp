@@ -5,6 +5,7 @@
 #include "host/driver_handle.h"
 #include "host/identity.h"
 #include "host/lifecycle.h"
+#include "host/window_query.h"
 #include "qzdrk485.h"
 
 namespace {
@@ -38,9 +39,12 @@ QZ_EXPORT uint8_t QZ_CALL Check(void) { return 1; }
 // The size is not read: the host's buffer always takes the 34 bytes.
 QZ_EXPORT int32_t QZ_CALL GetDriverInfo(int32_t /*size*/, char* text) { return qz::WriteDriverInfo(text); }
 
-QZ_EXPORT void QZ_CALL QueryProc(DriverHandle* /*h*/, uint32_t code, const char* name, void* /*unused*/,
+QZ_EXPORT void QZ_CALL QueryProc(DriverHandle* h, uint32_t code, const char* name, void* /*unused*/,
                                  QueryReply* reply) {
-  Guarded([&] { qz::AnswerQuery(code, name, reply); });
+  Guarded([&] {
+    qz::AnswerQuery(code, name, reply);
+    qz::AnswerWindowQuery(h, code, name, reply);
+  });
 }
 
 QZ_EXPORT DriverHandle* QZ_CALL MakeDriver(void) {

@@ -106,6 +106,31 @@ TEST_F(Exports, ThreeInstancesLiveAndDieSideBySide) {
   for (auto* h : handles) d.disposeDriver(h);
 }
 
+TEST_F(Exports, WindowQueryShowsTheStatusWindowWithinTheGivenCapacity) {
+  DriverHandle* h = d.makeDriver();
+  char message[256] = "PUMPS";
+  d.init(h, 4, "x.pa", nullptr, message, 0, nullptr, nullptr, nullptr);
+  d.driverProc(h, 1, 0, 0, 0, 0);
+  std::string text(4096, '\x7F');
+  QueryReply reply{static_cast<uint32_t>(text.size()), text.data()};
+  d.queryProc(h, 12, "GetWindow", nullptr, &reply);
+  text.resize(std::strlen(text.c_str()));
+  EXPECT_NE(text.find("caption\tPUMPS: Vorlan-RK/VL2, RS232/485, v.5.017\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("visible\t1\n"), std::string::npos);
+  EXPECT_NE(text.find("event\tN\xE1zev ovlada\xE8" "e v aplikaci: PUMPS\n"), std::string::npos);
+
+  char small[12];
+  std::memset(small, 'x', sizeof small);
+  QueryReply tight{8, small};
+  d.queryProc(h, 12, "GetWindow", nullptr, &tight);
+  EXPECT_EQ(std::string(small), "caption");
+  EXPECT_EQ(small[8], 'x') << "nothing beyond the capacity";
+  d.queryProc(h, 12, "GetWindow", nullptr, nullptr);
+  d.queryProc(nullptr, 12, "GetWindow", nullptr, &tight);
+  d.done(h);
+  d.disposeDriver(h);
+}
+
 TEST_F(Exports, NullHandlesAndTextsAreIgnored) {
   char message[256] = "HOST";
   EXPECT_EQ(d.init(nullptr, 3, "x.p", nullptr, message, 0, nullptr, nullptr, nullptr), 0);
