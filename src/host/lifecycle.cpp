@@ -200,6 +200,14 @@ void WriteHostMessage(char* buffer, std::string_view text) {
   std::memcpy(buffer, text.data(), text.size());
 }
 
+bool HostTextIs(const char* text, std::string_view expected) {
+  if (!text) return false;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    if (text[i] != expected[i]) return false;
+  }
+  return text[expected.size()] == '\0';
+}
+
 std::string_view ReadHostText(const char* text, std::size_t limit) {
   if (!text) return {};
   std::size_t n = 0;

@@ -44,4 +44,8 @@ void WriteHostMessage(char* buffer, std::string_view text);
 // Reads a NUL-terminated text of at most limit characters.
 std::string_view ReadHostText(const char* text, std::size_t limit);
 
+// Whether the host's NUL-terminated text is exactly expected; reads at most
+// one byte past its length, so a text without a NUL is never read far.
+bool HostTextIs(const char* text, std::string_view expected);
+
 }  // namespace qz

@@ -7,6 +7,7 @@
 
 #include "diag/window_model.h"
 #include "host/driver_handle.h"
+#include "host/lifecycle.h"
 #include "qzdrk485.h"
 
 namespace qz {
@@ -21,12 +22,6 @@ void Line(std::string& out, std::string_view key, std::string_view value) {
   out += '\n';
 }
 
-bool NameIs(const char* name, std::string_view expected) {
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (name[i] != expected[i]) return false;
-  }
-  return name[expected.size()] == '\0';
-}
 
 }  // namespace
 
@@ -47,7 +42,7 @@ std::string WindowText(const WindowView& v) {
 
 void AnswerWindowQuery(DriverHandle* h, std::uint32_t code, const char* name, QueryReply* reply) {
   if (!h || code != kQueryWindow || !name || !reply || !reply->Text || reply->Kind == 0) return;
-  if (!NameIs(name, kQueryName)) return;
+  if (!HostTextIs(name, kQueryName)) return;
   std::string text;
   {
     std::lock_guard guard(h->Lock);
