@@ -257,6 +257,11 @@ struct DriverState {
   std::uint8_t HistoryPeriod = 1;
   std::uint8_t HistorySamplesActive = 0;
   std::uint8_t* HostBuffer = nullptr;
+  // Host side of the sample read-out and of on-demand reads.
+  std::uint8_t OnDemandBlock = 0;         // non-zero: InputRequest queues nothing
+  std::uint8_t SampleStation = 0;         // station the host selected (channel 60000)
+  std::uint8_t SampleReadoutStation = 0;  // copy taken when a read-out starts; names the file
+  std::uint8_t SampleFileFlag = 0;        // 1: the last sample file was written completely
   // Statistics time stamps (days since 1899-12-30, as date-time values);
   // StartTime is the instance's start.
   std::array<double, 5> StatisticsTimes{};

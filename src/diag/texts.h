@@ -198,4 +198,29 @@ inline constexpr std::string_view kEvtFullSleepEnd = "Konec \xFApln\xE9ho m\xF3"
 inline constexpr std::string_view kEvtHistoryDone = "HDB: \xE8ten\xED dokon\xE8" "eno -> z\xE1pis nov\xE9 \x22UserPos\x22 (%d)";
 inline constexpr std::string_view kEvtHistoryTimeout = "HDB: p\xF8" "eru\x9A" "eno \xE8ten\xED - timeout";
 
+// --- Host data: writes, commands and the modem -----------------------------
+inline constexpr std::string_view kEvtQqAssign = " - QQ[";
+inline constexpr std::string_view kEvtQqAssignValue = "]=";
+inline constexpr std::string_view kEvtBinarOut = " - BO";
+inline constexpr std::string_view kEvtMemoryOut = " - MO";
+inline constexpr std::string_view kEvtSetErrorCounter = " - nastaven\xED po\xE8\xEDtadla chyb = ";
+inline constexpr std::string_view kEvtSetMsgCounter = " - nastaven\xED po\xE8\xEDtadla zpr\xE1v = ";
+inline constexpr std::string_view kEvtReadBI = " - BI";
+inline constexpr std::string_view kEvtReadAIVorlan = " - AI vorlan";
+inline constexpr std::string_view kEvtReadCT = " - CT";
+inline constexpr std::string_view kEvtReadAITalima = " - AI talima";
+inline constexpr std::string_view kEvtReadKI = " - KI";
+inline constexpr std::string_view kEvtReadMISeparator = " - ";
+inline constexpr std::string_view kEvtReadMI = " x MI";
+inline constexpr std::string_view kEvtWriteBO = " - BO";
+inline constexpr std::string_view kEvtWriteKO = " - KO";
+inline constexpr std::string_view kLogStationNo = "Stanice no.";
+inline constexpr std::string_view kLogReinitBoMo = "reinit BO+MO";
+inline constexpr std::string_view kEvtBlockRead = " - \xE8ten\xED MB (memory block)";
+inline constexpr std::string_view kEvtHistoryStart = "Start \xE8ten\xED HDB";
+inline constexpr std::string_view kEvtHistoryAbort = "P\xF8" "eru\x9A" "eno \xE8ten\xED HDB";
+inline constexpr std::string_view kSampleFileSuffix = ".CUC";
+inline constexpr std::string_view kLogModemClose = "close";
+inline constexpr std::string_view kLogModemCloseText = "communication !!!!";
+
 }  // namespace qz::text

@@ -9,6 +9,7 @@
 
 #include "config/driver_state.h"
 #include "diag/window_model.h"
+#include "host/channel_index.h"
 #include "host/communication.h"
 #include "serial/serial_port.h"
 
@@ -30,6 +31,9 @@ struct DriverHandle {
   // The communication thread; started by Init when the port opened,
   // stopped by Done.
   std::unique_ptr<qz::Communication> Thread;
+  // Which station item claims each host channel; built when the parameter
+  // file has been loaded, cleared before it is loaded again.
+  qz::ChannelIndex Channels;
 
   // Serialises the host's calls with the communication thread's work on the
   // state: queue changes and the operations the thread hands to the host's

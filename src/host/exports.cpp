@@ -2,9 +2,14 @@
 // thrown inside ever reaches the host; a failure becomes the export's
 // failure result.
 
+#include <mutex>
+
 #include "host/driver_handle.h"
+#include "host/host_buffer.h"
 #include "host/identity.h"
+#include "host/input_requests.h"
 #include "host/lifecycle.h"
+#include "host/output_requests.h"
 #include "host/window_query.h"
 #include "qzdrk485.h"
 
@@ -72,15 +77,28 @@ QZ_EXPORT void QZ_CALL DriverProc(DriverHandle* h, uint32_t code, int32_t a, int
   if (h) Guarded([&] { qz::DriverProcInstance(*h, code, a, b, c, d); });
 }
 
-// Host data exchange: channels are resolved once the stations are loaded.
-QZ_EXPORT uint8_t QZ_CALL BufferInfo(DriverHandle* /*h*/, uint32_t /*channel*/, uint8_t /*typeCode*/,
-                                     uint32_t /*size*/) {
-  return 0;
+// Host data exchange. Every call that touches the state runs under the
+// instance lock, so it never interleaves with a cycle of the communication
+// thread.
+QZ_EXPORT uint8_t QZ_CALL BufferInfo(DriverHandle* /*h*/, uint32_t channel, uint8_t typeCode, uint32_t size) {
+  return qz::HostBufferAccepted(channel, typeCode, size) ? 1 : 0;
 }
 
-QZ_EXPORT void QZ_CALL SetBufferAddr(DriverHandle* /*h*/, uint32_t /*channel*/, void* /*buffer*/) {}
+QZ_EXPORT void QZ_CALL SetBufferAddr(DriverHandle* h, uint32_t channel, void* buffer) {
+  if (!h || !h->State) return;
+  Guarded([&] {
+    std::lock_guard guard(h->Lock);
+    qz::SetBufferAddr(*h->State, channel, buffer);
+  });
+}
 
-QZ_EXPORT void QZ_CALL InputRequest(DriverHandle* /*h*/, uint32_t /*channel*/) {}
+QZ_EXPORT void QZ_CALL InputRequest(DriverHandle* h, uint32_t channel) {
+  if (!h || !h->State) return;
+  Guarded([&] {
+    std::lock_guard guard(h->Lock);
+    qz::InputRequest(*h, channel);
+  });
+}
 
 QZ_EXPORT void QZ_CALL InputRequestCompleted(void) {}
 
@@ -89,9 +107,21 @@ QZ_EXPORT uint8_t QZ_CALL InputFinalized(void* /*a*/, void* /*b*/, uint32_t* cou
   return 1;
 }
 
-QZ_EXPORT void QZ_CALL GetInput(DriverHandle* /*h*/, uint32_t /*channel*/, HostValue* /*value*/) {}
+QZ_EXPORT void QZ_CALL GetInput(DriverHandle* h, uint32_t channel, HostValue* value) {
+  if (!h || !h->State || !value) return;
+  Guarded([&] {
+    std::lock_guard guard(h->Lock);
+    qz::GetInput(*h, channel, *value);
+  });
+}
 
-QZ_EXPORT void QZ_CALL OutputRequest(DriverHandle* /*h*/, uint32_t /*channel*/, HostValue /*value*/) {}
+QZ_EXPORT void QZ_CALL OutputRequest(DriverHandle* h, uint32_t channel, HostValue value) {
+  if (!h || !h->State) return;
+  Guarded([&] {
+    std::lock_guard guard(h->Lock);
+    qz::OutputRequest(*h, channel, value);
+  });
+}
 
 QZ_EXPORT void QZ_CALL OutputRequestCompleted(void) {}
 

@@ -9,6 +9,7 @@
 #include "diag/texts.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
+#include "host/channel_lookup.h"
 #include "host/driver_handle.h"
 #include "host/communication.h"
 #include "serial/port_setup.h"
@@ -102,6 +103,7 @@ bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
   CreateWindow(h, args.HostName);
   DriverState& s = *h.State;
   LogLine(s, "Init", "Start");
+  h.Channels.Clear();  // it refers to the configuration about to be replaced
   InitDriverState(s);
   AnnounceStart(h, args);
 
@@ -113,6 +115,7 @@ bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
   }
   ShowLoadedSettings(h);
   ClearStationValues(s);
+  IndexChannels(h);
   LoadHistories(h);
   ResetEngine(h);
   LogLine(s, "init", "return reset buffer - INIT = TRUE");

@@ -1,0 +1,304 @@
+#include "host/input_requests.h"
+
+#include <cstring>
+#include <string>
+
+#include "config/driver_state.h"
+#include "diag/statistics.h"
+#include "history/history_readout.h"
+#include "host/channel_lookup.h"
+#include "host/driver_handle.h"
+#include "host/host_buffer.h"
+#include "host/host_value.h"
+#include "engine/queue_requests.h"
+#include "protocol/codecs.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::size_t kQqTextSize = 33;
+constexpr std::size_t kDisplayLineSize = 256;
+constexpr std::size_t kNameSize = 81;
+
+// Which reading a channel gives: its type code and the writer of its value.
+// Listed channels with another type code write nothing.
+enum class Outcome { NotListed, Done };
+
+bool Expect(const HostValue& v, std::uint32_t type) { return v.TypeCode == type; }
+
+void PutBool(HostValue& v, bool x) { PutU8(v, x ? 1 : 0); }
+
+// --- QQ variables ----------------------------------------------------------
+
+void WriteQq(const QqVariable& q, HostValue& v) {
+  const std::int64_t truncated = TruncateToInt64(static_cast<double>(q.FloatValue));
+  switch (v.TypeCode) {
+    case kTypeBool: PutBool(v, q.FloatValue == 1.0f); break;
+    case kTypeByte:
+    case kTypeShortInt: PutU8(v, static_cast<std::uint8_t>(truncated)); break;
+    case kTypeWord:
+    case kTypeSmallInt: PutU16(v, static_cast<std::uint16_t>(truncated)); break;
+    case kTypeCardinal: PutU32(v, static_cast<std::uint32_t>(truncated)); break;
+    case kTypeLongInt: PutU32(v, static_cast<std::uint32_t>(q.IntValue)); break;
+    case kTypeSingle: PutSingle(v, q.FloatValue); break;
+    case kTypeDouble: PutDouble(v, static_cast<double>(q.FloatValue)); break;
+    case kTypeText: PutText(v, q.Text.view(), kQqTextSize); break;
+    default: break;
+  }
+}
+
+// --- Driver-level channels before the stations -----------------------------
+
+const HistorySample* SelectedSample(const DriverState& s) {
+  if (!s.HistorySamples || !Array1<HistorySample, kHistorySampleCount>::Contains(s.HistorySampleIndex)) return nullptr;
+  return &(*s.HistorySamples)[s.HistorySampleIndex];
+}
+
+Outcome SampleChannel(const DriverState& s, std::uint32_t channel, HostValue& v) {
+  const HistorySample* sample = SelectedSample(s);
+  if (channel >= 60004 && channel <= 60009) {
+    if (Expect(v, kTypeByte) && sample) PutU8(v, sample->Time[channel - 60004]);
+    return Outcome::Done;
+  }
+  if (channel >= 60010 && channel <= 60017) {
+    if (Expect(v, kTypeDouble) && sample) PutDouble(v, DecodeFloat24(sample->Values[channel - 60010].view()));
+    return Outcome::Done;
+  }
+  if (channel >= 60100 && channel <= 60291) {
+    const std::uint32_t w = channel - 60100;
+    if (Expect(v, kTypeBool) && sample) {
+      const std::uint8_t raw = sample->Values[w / 24].byte(w % 24 / 8);
+      PutBool(v, BitOfByte(raw, static_cast<int>(w % 8)));
+    }
+    return Outcome::Done;
+  }
+  return Outcome::NotListed;
+}
+
+Outcome HistoryRecordChannel(const DriverState& s, std::uint32_t channel, HostValue& v) {
+  static constexpr std::uint32_t kTypes[] = {kTypeWord, kTypeCardinal, kTypeSingle};
+  if (channel < 65411 || channel > 65413) return Outcome::NotListed;
+  if (!Expect(v, kTypes[channel - 65411])) return Outcome::Done;
+  const auto record = SelectedHistoryRecord(s);
+  if (!record) return Outcome::Done;
+  if (channel == 65411) PutU16(v, record->Code);
+  if (channel == 65412) PutU32(v, record->Seconds);
+  if (channel == 65413) PutSingle(v, ToSingle(SingleToValue(record->ValueBits)));
+  return Outcome::Done;
+}
+
+void PutBufferDescription(const DriverState& s, HostValue& v) {
+  // Byte 9, word 66, then the low 32 bits of the buffer reference.
+  v.ValueBytes[0] = 9;
+  v.ValueBytes[1] = 66;
+  v.ValueBytes[2] = 0;
+  const auto reference = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(s.HostBuffer));
+  for (std::size_t i = 0; i < 4; ++i) v.ValueBytes[3 + i] = static_cast<std::uint8_t>(reference >> (8 * i));
+}
+
+Outcome DriverChannelBefore(const DriverState& s, std::uint32_t channel, HostValue& v) {
+  if (SampleChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
+  if (HistoryRecordChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
+  const HistoryQuery& q = s.Query;
+  auto put = [&](std::uint32_t type, auto writer) {
+    if (Expect(v, type)) writer();
+    return Outcome::Done;
+  };
+  switch (channel) {
+    case 60018: return put(kTypeBool, [&] { PutBool(v, s.HistorySamplesActive != 0); });
+    case 60022: return put(kTypeBool, [&] { PutU8(v, s.SampleFileFlag); });
+    case 65399: return put(kTypeDouble, [&] { PutDouble(v, s.Engine.CycleMs); });
+    case 65400: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryStation)); });
+    case 65401: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryUser)); });
+    case 65402: return put(kTypeCardinal, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryUserPos)); });
+    case 65403: return put(kTypeCardinal, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryTop)); });
+    case 65404: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryState)); });
+    case 65405: return put(kTypeDouble, [&] { PutDouble(v, q.HistoryElapsed); });
+    case 65406: return put(kTypeDouble, [&] { PutDouble(v, q.HistoryTimeout); });
+    case 65409: return put(kTypeLongInt, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryAux)); });
+    case 65410: return put(kTypeWord, [&] { PutU16(v, q.HistoryRecordIndex); });
+    case 65414: return put(kTypeLongInt, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryCapacity)); });
+    case 65532: return put(kTypeBuffer, [&] { PutBufferDescription(s, v); });
+    case 65533: return put(kTypeDouble, [&] { PutDouble(v, s.HostWriteValue); });
+    case 65534: return put(kTypeDouble, [&] { PutDouble(v, s.HostWriteChannel); });
+    case 65535: return put(kTypeBool, [&] { PutU8(v, s.HostWritePending); });
+    default: break;
+  }
+  if (channel >= 65416 && channel <= 65421) return put(kTypeWord, [&] { PutU16(v, q.DateWords[channel - 65416]); });
+  return Outcome::NotListed;
+}
+
+// --- Station items -----------------------------------------------------------
+
+template <class Array>
+bool Has(const Array&, int i) {
+  return Array::Contains(i);
+}
+
+void WriteStatus(const StationRecord& st, StatusChannel c, HostValue& v) {
+  const StationFlags& f = st.Flags;
+  auto real = [&](double x) {
+    if (Expect(v, kTypeDouble)) PutDouble(v, x);
+  };
+  auto flag = [&](std::uint8_t x) {
+    if (Expect(v, kTypeBool)) PutU8(v, x);
+  };
+  switch (c) {
+    case StatusChannel::ErrorNoAnswer: return real(st.TimeoutCount);
+    case StatusChannel::MsgCounter: return real(st.RequestCount);
+    case StatusChannel::ErrorInMess: return real(st.ErrorAnswerCount);
+    case StatusChannel::SilenceTime: return real(st.SilenceSeconds);
+    case StatusChannel::SleepTime: return real(st.SleepTimer);
+    case StatusChannel::ErrCount: return real(st.TimeoutRun);
+    case StatusChannel::in_now_comm: return flag(f.in_now_comm);
+    case StatusChannel::in_last_com_err: return flag(f.in_last_com_err);
+    case StatusChannel::bi_new_BI: return flag(f.bi_new_BI);
+    case StatusChannel::bi_new_AI: return flag(f.bi_new_AI);
+    case StatusChannel::bi_new_CT: return flag(f.bi_new_CT);
+    case StatusChannel::bi_new_MI: return flag(f.bi_new_MI);
+    case StatusChannel::bi_new_err_control: return flag(f.bi_new_err_control);
+    case StatusChannel::in_connecting_modem: return flag(f.in_connecting_modem);
+    case StatusChannel::in_connected_modem: return flag(f.in_connected_modem);
+    case StatusChannel::in_active_message: return flag(f.in_active_message);
+    case StatusChannel::name_channel:
+      if (Expect(v, kTypeText)) PutText(v, st.Name.view(), kNameSize);
+      return;
+    default: return;  // commands the host writes
+  }
+}
+
+std::array<std::uint8_t, 4> SlotBytes(const MemoryBlockItem& slot) {
+  const auto x = static_cast<std::uint32_t>(slot.Value);
+  return {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(x >> 8), static_cast<std::uint8_t>(x >> 16),
+          static_cast<std::uint8_t>(x >> 24)};
+}
+
+void WriteBlockItem(const MemoryBlock& b, int i, HostValue& v) {
+  if (i < 1 || static_cast<std::size_t>(i) > b.Types.size() || !Has(b.Items, i)) return;
+  const auto raw = SlotBytes(b.Items[static_cast<std::size_t>(i)]);
+  auto copy = [&](std::uint32_t type, std::size_t n) {
+    if (!Expect(v, type)) return;
+    std::memcpy(v.ValueBytes, raw.data(), n);
+  };
+  switch (static_cast<BlockItemType>(b.Types.byte(static_cast<std::size_t>(i - 1)))) {
+    case BlockItemType::Byte: return copy(kTypeByte, 1);
+    case BlockItemType::Word: return copy(kTypeWord, 2);
+    case BlockItemType::Integer: return copy(kTypeSmallInt, 2);
+    case BlockItemType::Cardinal: return copy(kTypeCardinal, 4);
+    case BlockItemType::Longint: return copy(kTypeLongInt, 4);
+    case BlockItemType::Real:
+      if (Expect(v, kTypeDouble)) PutDouble(v, DecodeFloat24(raw[0], raw[1], raw[2]));
+      return;
+    default: return;
+  }
+}
+
+void WriteStationItem(const DriverState& s, const StationChannel& c, HostValue& v) {
+  const StationRecord& st = s.Station(c.Station);
+  const int i = c.Index;
+  const auto at = static_cast<std::size_t>(i);
+  switch (c.Kind) {
+    case ItemKind::BinarIn:
+      if (Expect(v, kTypeBool) && Has(st.BinarInValue, i)) {
+        const bool state = st.BinarInValue[at] != 0;
+        PutBool(v, st.BinarInXor[at] != 0 ? !state : state);
+      }
+      return;
+    case ItemKind::BinarOut:
+      if (Expect(v, kTypeBool) && Has(st.BinarOutValue, i)) PutU8(v, st.BinarOutValue[at]);
+      return;
+    case ItemKind::AnalogIn:
+      if (Expect(v, kTypeDouble) && Has(st.AnalogInValue, i)) PutDouble(v, st.AnalogInValue[at]);
+      return;
+    case ItemKind::Counter:
+      if (Expect(v, kTypeDouble) && Has(st.Counters, i)) PutDouble(v, st.Counters[at].PrevValue);
+      return;
+    case ItemKind::MemoryIn:
+      if (Expect(v, kTypeDouble) && Has(st.MemoryIn, i)) PutDouble(v, st.MemoryIn[at].Value);
+      return;
+    case ItemKind::MemoryOut:
+      if (Expect(v, kTypeDouble) && Has(st.MemoryOut, i)) PutDouble(v, st.MemoryOut[at].Value);
+      return;
+    case ItemKind::Video:
+      if (Expect(v, kTypeText) && Has(st.DisplayLines, i)) PutText(v, st.DisplayLines[at].view(), kDisplayLineSize);
+      return;
+    case ItemKind::Status: return WriteStatus(st, c.Status(), v);
+    case ItemKind::BlockItem:
+      if (c.Block) WriteBlockItem(*c.Block, i, v);
+      return;
+    default: return;  // block read: a command
+  }
+}
+
+// --- Driver-level channels after the stations ----------------------------------
+
+void DriverChannelAfter(const DriverState& s, std::uint32_t channel, HostValue& v) {
+  const EngineState& e = s.Engine;
+  if (channel == 496) {
+    if (Expect(v, kTypeLongInt)) PutU32(v, static_cast<std::uint32_t>(ProcessMemoryBytes()));
+    return;
+  }
+  double x = 0;
+  switch (channel) {
+    case 486: x = e.SentCount; break;
+    case 488: x = 0.0; break;
+    case 489: x = e.LineSilence; break;
+    case 490: x = static_cast<double>(e.ReadQueue.Count() + e.WriteQueue.Count()); break;
+    case 491: x = e.ActiveKind; break;
+    case 492: x = s.FullSleepTimer; break;
+    case 493: x = e.ReceivedCount; break;
+    case 494: x = e.ActiveStation; break;
+    case 495: x = e.ThreadPhase; break;
+    case 497: x = static_cast<double>(e.WriteQueue.Count()); break;
+    case 498: x = e.AcceptedCount; break;
+    case 499: x = e.AnswerTimer; break;
+    default: return;  // 487 and every other number: nothing
+  }
+  if (Expect(v, kTypeDouble)) PutDouble(v, x);
+}
+
+// A kind-16 read of the station whose text holds the address at a position
+// 1, 4, 7, ... already waits.
+bool QqReadWaiting(const RequestQueue& queue, int station, const QqVariable& q) {
+  for (const Request& r : queue.Items()) {
+    if (r.Station != station || r.Kind != kKindQqRead) continue;
+    const std::string_view d = r.Data.view();
+    for (std::size_t p = 0; p + 3 <= d.size(); p += 3) {
+      if (static_cast<std::uint8_t>(d[p]) == q.Block && static_cast<std::uint8_t>(d[p + 1]) == q.Group &&
+          static_cast<std::uint8_t>(d[p + 2]) == q.Item)
+        return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void GetInput(DriverHandle& h, std::uint32_t channel, HostValue& value) {
+  DriverState& s = *h.State;
+  const auto key = static_cast<std::uint16_t>(channel);
+  if (const QqMatch qq = FindQqVariable(h, key); qq.Variable) return WriteQq(*qq.Variable, value);
+  if (DriverChannelBefore(s, channel, value) == Outcome::Done) return;
+  if (const StationChannel c = ResolveChannel(h, key)) return WriteStationItem(s, c, value);
+  DriverChannelAfter(s, channel, value);
+}
+
+void InputRequest(DriverHandle& h, std::uint32_t channel) {
+  DriverState& s = *h.State;
+  const QqMatch qq = FindQqVariable(h, static_cast<std::uint16_t>(channel));
+  if (!qq.Variable || s.OnDemandBlock != 0) return;
+  const QqVariable& q = *qq.Variable;
+  if (q.Direction != QqDirection::Read && q.Direction != QqDirection::Bidir) return;
+  if (s.Station(qq.Station).SleepTimer.value() != 0.0) return;
+  if (QqReadWaiting(s.Engine.ReadQueue, qq.Station, q)) return;
+  QueueQqRequest(s, qq.Station, q, QqAccess::Read);
+}
+
+void SetBufferAddr(DriverState& state, std::uint32_t channel, void* buffer) {
+  if (channel != kHostBufferChannel) return;
+  state.HostBuffer = static_cast<std::uint8_t*>(buffer);
+  InitHostBuffer(state.HostBuffer);
+}
+
+}  // namespace qz

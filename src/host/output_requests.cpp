@@ -1,0 +1,425 @@
+#include "host/output_requests.h"
+
+#include <limits>
+#include <string>
+
+#include "config/driver_state.h"
+#include "diag/log.h"
+#include "diag/texts.h"
+#include "engine/queue_requests.h"
+#include "history/history_file.h"
+#include "history/history_readout.h"
+#include "host/channel_lookup.h"
+#include "host/driver_handle.h"
+#include "host/host_value.h"
+#include "host/sample_file.h"
+#include "protocol/codecs.h"
+#include "serial/modem.h"
+#include "serial/port_setup.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::int32_t kHistoryIdle = 0;
+constexpr std::int32_t kHistoryInvalidSelection = 1;
+constexpr std::int32_t kHistoryReadingRecords = 2;
+constexpr std::int32_t kHistoryReadingPositions = 5;
+constexpr std::int32_t kHistorySelected = 6;
+constexpr std::int32_t kHistoryAborted = 7;
+constexpr std::int32_t kHistoryTimedOut = 9;
+constexpr std::int32_t kHistoryFinished = 255;
+
+constexpr std::uint32_t kKindReadBI = 0;
+constexpr std::uint32_t kKindReadAI = 1;
+constexpr std::uint32_t kKindReadCT = 2;
+constexpr std::uint32_t kKindWriteBO = 4;
+constexpr std::uint32_t kKindWriteMO = 5;
+constexpr std::uint32_t kKindReadMI = 6;
+constexpr std::uint32_t kKindReadAImorven = 7;
+constexpr std::uint32_t kKindReadKI = 8;
+constexpr std::uint32_t kKindWriteKO = 9;
+constexpr std::uint32_t kKindBlockRead = 17;
+constexpr std::uint32_t kKindBlockWrite = 18;
+
+constexpr int kOriginalBlock = 500;
+
+class Writer {
+ public:
+  Writer(DriverHandle& h, const HostValue& value) : h_(h), s_(*h.State), v_(value) {}
+
+  bool Qq(std::uint16_t key);
+  bool DriverChannel(std::uint32_t channel);
+  void StationItem(const StationChannel& c);
+
+ private:
+  bool Is(std::uint32_t type) const { return v_.TypeCode == type; }
+  std::uint8_t Byte() const { return GetU8(v_); }
+  double Real() const { return GetDouble(v_); }
+
+  void Event(std::string_view text) { AddEvent(h_.Window.get(), text); }
+  void Queue(RequestQueue& queue, int station, std::uint32_t kind, std::uint16_t item, std::string_view data = {},
+             MemoryBlock* block = nullptr);
+
+  void StartSampleReadout();
+  void SelectHistoryStation(std::int16_t station);
+  void SelectHistoryUser(std::int16_t user);
+  void StartHistoryReadout();
+  void AbortHistoryReadout();
+  void SaveHistories();
+  void ResetTheLine();
+  void ApplyPendingWrite();
+  void Modem(int station, StationRecord& st);
+  void Status(int station, StationRecord& st, StatusChannel c);
+  void ReadMemoryInputs(int station, StationRecord& st);
+  void BlockItem(int station, MemoryBlock& b, int i);
+
+  DriverHandle& h_;
+  DriverState& s_;
+  const HostValue& v_;
+};
+
+void Writer::Queue(RequestQueue& queue, int station, std::uint32_t kind, std::uint16_t item, std::string_view data,
+                   MemoryBlock* block) {
+  Request r;
+  r.Station = static_cast<std::uint8_t>(station);
+  r.Kind = kind;
+  r.Item = item;
+  r.Data = data;
+  r.Block = block;
+  queue.Insert(r);
+}
+
+// --- QQ variables ------------------------------------------------------------
+
+bool Writer::Qq(std::uint16_t key) {
+  const QqMatch match = FindQqVariable(h_, key);
+  if (!match.Variable) return false;
+  QqVariable& q = *match.Variable;
+  switch (v_.TypeCode) {
+    case kTypeBool:
+    case kTypeShortInt: q.FloatValue = static_cast<std::int8_t>(Byte()); break;
+    case kTypeByte: q.FloatValue = Byte(); break;
+    case kTypeWord: q.FloatValue = GetU16(v_); break;
+    case kTypeCardinal: q.FloatValue = static_cast<float>(GetU32(v_)); break;
+    case kTypeSmallInt: q.FloatValue = static_cast<std::int16_t>(GetU16(v_)); break;
+    case kTypeLongInt: q.IntValue = static_cast<std::int32_t>(GetU32(v_)); break;
+    case kTypeSingle: q.FloatValue = GetSingle(v_); break;
+    case kTypeDouble: q.FloatValue = ToSingle(Real()); break;
+    default: return true;  // the variable takes no other type code
+  }
+  const StationRecord& st = s_.Station(match.Station);
+  Event(st.Name.str() + std::string(text::kEvtQqAssign) + HexByte(q.Block) + "." + HexByte(q.Group) + "." +
+        HexByte(q.Item) + std::string(text::kEvtQqAssignValue) + RealText(static_cast<double>(q.FloatValue), 1, 2));
+  QueueQqRequest(s_, match.Station, q, QqAccess::Write);
+  return true;
+}
+
+// --- Driver-level channels ------------------------------------------------------
+
+void Writer::StartSampleReadout() {
+  if (s_.HistorySamples) {
+    for (HistorySample& sample : *s_.HistorySamples) ClearHistorySample(sample);
+  }
+  QueueSampleRead(s_);
+}
+
+void Writer::SelectHistoryStation(std::int16_t station) {
+  if (station >= 1 && station <= s_.StationCount) {
+    s_.Query.HistoryStation = station;
+    s_.Query.HistoryState = kHistorySelected;
+    UpdateHistoryDateWords(s_);
+  } else {
+    s_.Query.HistoryState = kHistoryInvalidSelection;
+  }
+}
+
+void Writer::SelectHistoryUser(std::int16_t user) {
+  if (user >= 1 && user <= 8) {
+    s_.Query.HistoryUser = user;
+    s_.Query.HistoryState = kHistorySelected;
+  } else {
+    s_.Query.HistoryState = kHistoryInvalidSelection;
+  }
+}
+
+void Writer::StartHistoryReadout() {
+  HistoryQuery& q = s_.Query;
+  switch (q.HistoryState) {
+    case kHistoryIdle:
+    case kHistorySelected:
+    case kHistoryAborted:
+    case kHistoryTimedOut:
+    case kHistoryFinished: break;
+    default: return;
+  }
+  Event(text::kEvtHistoryStart);
+  q.HistoryState = kHistoryReadingPositions;
+  // The capacity, the auxiliary value, the top and the user's position.
+  const std::string data{0x00, 0x00, 0x01, '\xBA', 0x01, 0x0D, '\xBA', 0x01, 0x0E, '\xBA', 0x01,
+                         static_cast<char>(q.HistoryUser + 4)};
+  Queue(s_.Engine.ReadQueue, static_cast<std::uint16_t>(q.HistoryStation), kKindQqRead, 0, data);
+}
+
+void Writer::AbortHistoryReadout() {
+  HistoryQuery& q = s_.Query;
+  if (q.HistoryState != kHistoryReadingRecords && q.HistoryState != kHistoryReadingPositions) return;
+  Event(text::kEvtHistoryAbort);
+  q.HistoryState = kHistoryAborted;
+  ResetTheLine();
+}
+
+void Writer::SaveHistories() {
+  for (int n = 1; n <= kMaxStations; ++n) {
+    const auto& slot = s_.Stations[static_cast<std::size_t>(n)];
+    if (slot && slot->HistoryData) SaveHistory(s_, n, *slot->HistoryData);
+  }
+}
+
+void Writer::ResetTheLine() {
+  s_.Engine.ReadQueue.Clear();
+  s_.Engine.WriteQueue.Clear();
+  ResetLine(*h_.Port, s_);
+  s_.Engine.ThreadPhase = 0;
+  s_.Engine.LastSent.clear();
+}
+
+// The indirect write names its target in the ORIGINAL_CHANNELS numbering,
+// whatever channels the station really has.
+void Writer::ApplyPendingWrite() {
+  if (s_.HostWritePending == 0) return;
+  const int k = s_.HostWriteChannel;
+  const int n = k / kOriginalBlock + 1;
+  const int r = k % kOriginalBlock;
+  if (n < 1 || n > s_.StationCount) return;
+  StationRecord& st = s_.Station(n);
+  const double value = s_.HostWriteValue;
+  if (r >= 1 && r <= kMaxBinarIn) st.BinarInValue[static_cast<std::size_t>(r)] = value != 0.0 ? 1 : 0;
+  if (r >= 193 && r <= 256) st.AnalogInValue[static_cast<std::size_t>(r - 192)] = value;
+}
+
+bool Writer::DriverChannel(std::uint32_t channel) {
+  auto when = [&](std::uint32_t type, auto action) {
+    if (Is(type)) action();
+    return true;
+  };
+  switch (channel) {
+    case 486: return when(kTypeDouble, [&] { s_.Engine.SentCount = Real(); });
+    case 487: return when(kTypeBool, [&] { s_.OnDemandBlock = Byte(); });
+    case 60000: return when(kTypeByte, [&] { s_.SampleStation = Byte(); });
+    case 60001:
+      return when(kTypeByte, [&] { s_.HistoryPeriod = Byte() >= 1 && Byte() <= 3 ? Byte() : std::uint8_t{1}; });
+    case 60002:
+      return when(kTypeWord, [&] {
+        const std::uint16_t w = GetU16(v_);
+        s_.HistorySampleIndex = w >= 1 && w <= kHistorySampleCount ? w : std::uint16_t{1};
+      });
+    case 60003: return when(kTypeBool, [&] { StartSampleReadout(); });
+    case 60021: return when(kTypeBool, [&] { s_.SampleFileFlag = WriteSampleFile(s_) ? 1 : 0; });
+    case 60022: return when(kTypeBool, [&] { s_.SampleFileFlag = Byte(); });
+    case 60292: return when(kTypeBool, [&] { s_.Engine.SampleKindSwitch = Byte(); });
+    case 65398: return when(kTypeBool, [&] { s_.Beep = Byte(); });
+    case 65400: return when(kTypeSmallInt, [&] { SelectHistoryStation(static_cast<std::int16_t>(GetU16(v_))); });
+    case 65401: return when(kTypeSmallInt, [&] { SelectHistoryUser(static_cast<std::int16_t>(GetU16(v_))); });
+    case 65406: return when(kTypeDouble, [&] { s_.Query.HistoryTimeout = Real(); });
+    case 65407: return when(kTypeBool, [&] { StartHistoryReadout(); });
+    case 65408: return when(kTypeBool, [&] { AbortHistoryReadout(); });
+    case 65410:
+      return when(kTypeWord, [&] {
+        s_.Query.HistoryRecordIndex = GetU16(v_);
+        UpdateHistoryDateWords(s_);
+      });
+    case 65415: return when(kTypeBool, [&] { SaveHistories(); });
+    case 65531: return when(kTypeBool, [&] { ResetTheLine(); });
+    case 65533: return when(kTypeDouble, [&] { s_.HostWriteValue = Real(); });
+    case 65534:
+      return when(kTypeDouble, [&] { s_.HostWriteChannel = static_cast<std::uint16_t>(TruncateToInt64(Real())); });
+    case 65535:
+      if (Is(kTypeBool)) s_.HostWritePending = Byte();
+      ApplyPendingWrite();
+      return true;
+    default: return false;
+  }
+}
+
+// --- Station items ----------------------------------------------------------------
+
+std::int32_t TruncateToInt32(double x) {
+  const std::int64_t t = TruncateToInt64(x);
+  if (t > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (t < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(t);
+}
+
+std::string Count(double x) { return RealText(x, 1, 0); }
+
+void Writer::Modem(int station, StationRecord& st) {
+  if (Byte() != 0) {
+    ConfigurePort(h_.Window.get(), *h_.Port, s_);
+    st.Flags.in_connecting_modem = 1;
+    return;
+  }
+  (void)station;
+  s_.Engine.ReadQueue.Clear();
+  s_.Engine.WriteQueue.Clear();
+  ResetLine(*h_.Port, s_);
+  s_.Engine.ThreadPhase = 0;
+  const int reported = ModemHangUp(*h_.Port, s_);
+  if (reported == 0) return;
+  StationFlags& f = s_.Station(reported).Flags;
+  f.in_connecting_modem = 0;
+  f.in_connected_modem = 0;
+  f.in_last_com_err = 1;
+}
+
+void Writer::ReadMemoryInputs(int station, StationRecord& st) {
+  RequestQueue& reads = s_.Engine.ReadQueue;
+  if (st.PhoneDial == 1) {
+    Queue(reads, station, kKindReadKI, 1);
+    Event(st.Name.str() + std::string(text::kEvtReadKI));
+    return;
+  }
+  if (st.MemoryInArray == 1) {
+    Queue(reads, station, kKindReadMI, 1);
+  } else {
+    for (int j = 1; j <= st.NumMemoryIn; ++j) Queue(reads, station, kKindReadMI, static_cast<std::uint16_t>(j));
+  }
+  Event(st.Name.str() + std::string(text::kEvtReadMISeparator) + RealText(st.NumMemoryIn, 2, 0) +
+        std::string(text::kEvtReadMI));
+}
+
+void Writer::Status(int station, StationRecord& st, StatusChannel c) {
+  StationFlags& f = st.Flags;
+  RequestQueue& reads = s_.Engine.ReadQueue;
+  RequestQueue& writes = s_.Engine.WriteQueue;
+  const std::string name = st.Name.str();
+  if (c == StatusChannel::ErrorNoAnswer || c == StatusChannel::MsgCounter) {
+    if (!Is(kTypeDouble)) return;
+    const bool errors = c == StatusChannel::ErrorNoAnswer;
+    std::int32_t& counter = errors ? st.TimeoutCount : st.RequestCount;
+    counter = TruncateToInt32(Real());
+    Event(name + std::string(errors ? text::kEvtSetErrorCounter : text::kEvtSetMsgCounter) + Count(counter));
+    return;
+  }
+  if (!Is(kTypeBool)) return;
+  switch (c) {
+    case StatusChannel::out_read_BI:
+      Queue(reads, station, kKindReadBI, 1);
+      return Event(name + std::string(text::kEvtReadBI));
+    case StatusChannel::out_read_AI:
+      Queue(reads, station, kKindReadAI, 1);
+      return Event(name + std::string(text::kEvtReadAIVorlan));
+    case StatusChannel::out_read_CT:
+      Queue(reads, station, kKindReadCT, 1);
+      return Event(name + std::string(text::kEvtReadCT));
+    case StatusChannel::out_read_AImorven:
+      Queue(reads, station, kKindReadAImorven, 1);
+      return Event(name + std::string(text::kEvtReadAITalima));
+    case StatusChannel::out_read_KI: return ReadMemoryInputs(station, st);
+    case StatusChannel::out_write_BO:
+      Queue(writes, station, kKindWriteBO, 1);
+      return Event(name + std::string(text::kEvtWriteBO));
+    case StatusChannel::out_write_KO:
+      Queue(writes, station, kKindWriteKO, 1);
+      return Event(name + std::string(text::kEvtWriteKO));
+    case StatusChannel::out_write_all_BO_MO:
+      if (st.NumBinarOut > 0) Queue(writes, station, kKindWriteBO, 1);
+      for (int j = 1; j <= st.NumMemoryOut; ++j) Queue(writes, station, kKindWriteMO, static_cast<std::uint16_t>(j));
+      LogLine(s_, std::string(text::kLogStationNo) + std::to_string(station), text::kLogReinitBoMo);
+      return;
+    case StatusChannel::out_connect_modem: return Modem(station, st);
+    case StatusChannel::bi_new_BI: f.bi_new_BI = Byte(); return;
+    case StatusChannel::bi_new_AI: f.bi_new_AI = Byte(); return;
+    case StatusChannel::bi_new_CT: f.bi_new_CT = Byte(); return;
+    case StatusChannel::bi_new_MI: f.bi_new_MI = Byte(); return;
+    case StatusChannel::bi_new_err_control: f.bi_new_err_control = Byte(); return;
+    case StatusChannel::in_active_message: f.in_active_message = Byte(); return;
+    default: return;  // values the driver keeps itself
+  }
+}
+
+// Stores the host's value in the item slot when the type code fits; the
+// slot is written to the station in any case.
+void Writer::BlockItem(int station, MemoryBlock& b, int i) {
+  if (i < 1 || static_cast<std::size_t>(i) > b.Types.size() || !Array1<MemoryBlockItem, 255>::Contains(i)) return;
+  const auto direction = static_cast<BlockDirection>(b.Directions.byte(static_cast<std::size_t>(i - 1)));
+  if (direction != BlockDirection::Output && direction != BlockDirection::Bidir) return;
+  const auto type = static_cast<BlockItemType>(b.Types.byte(static_cast<std::size_t>(i - 1)));
+  const int size = BlockItemSize(type);
+  if (size <= 0 || size > 4) return;  // an unknown item type queues nothing
+  MemoryBlockItem& slot = b.Items[static_cast<std::size_t>(i)];
+  auto bytes = static_cast<std::uint32_t>(slot.Value);
+  auto store = [&](std::uint32_t code, std::uint32_t value, int n) {
+    if (!Is(code)) return;
+    const std::uint32_t mask = n == 4 ? 0xFFFFFFFFu : (1u << (8 * n)) - 1;
+    bytes = (bytes & ~mask) | (value & mask);
+  };
+  switch (type) {
+    case BlockItemType::Byte: store(kTypeByte, Byte(), 1); break;
+    case BlockItemType::Word: store(kTypeWord, GetU16(v_), 2); break;
+    case BlockItemType::Integer: store(kTypeSmallInt, GetU16(v_), 2); break;
+    case BlockItemType::Cardinal: store(kTypeCardinal, GetU32(v_), 4); break;
+    case BlockItemType::Longint: store(kTypeLongInt, GetU32(v_), 4); break;
+    case BlockItemType::Real: {
+      const Float24 f = EncodeFloat24(Real());
+      store(kTypeDouble, static_cast<std::uint32_t>(f[0] | (f[1] << 8) | (f[2] << 16)), 3);
+      break;
+    }
+  }
+  slot.Value = static_cast<std::int32_t>(bytes);
+  std::string data;
+  for (int k = 0; k < size; ++k) data.push_back(static_cast<char>(bytes >> (8 * k)));
+  Queue(s_.Engine.WriteQueue, station, kKindBlockWrite, static_cast<std::uint16_t>(i), data, &b);
+}
+
+void Writer::StationItem(const StationChannel& c) {
+  const int n = c.Station;
+  StationRecord& st = s_.Station(n);
+  const int i = c.Index;
+  const auto at = static_cast<std::size_t>(i);
+  switch (c.Kind) {
+    case ItemKind::BinarOut: {
+      if (!Is(kTypeBool) || !Array1<std::uint8_t, kMaxBinarOut>::Contains(i)) return;
+      const std::uint8_t b = Byte();
+      if (b == st.BinarOutValue[at]) return;
+      st.BinarOutValue[at] = b;
+      Event(st.Name.str() + std::string(text::kEvtBinarOut) + std::to_string(i) + "=" +
+            std::to_string(static_cast<std::int8_t>(b)));
+      if (st.Phone.empty()) Queue(s_.Engine.WriteQueue, n, kKindWriteBO, 1);
+      return;
+    }
+    case ItemKind::Counter:
+      if (Is(kTypeDouble) && Array1<CounterDef, kMaxCounterIn>::Contains(i)) st.Counters[at].PrevValue = Real();
+      return;
+    case ItemKind::MemoryOut: {
+      if (!Is(kTypeDouble) || !Array1<MemoryDef, kMaxMemoryOut>::Contains(i)) return;
+      const Real6 value = Real();
+      if (value == st.MemoryOut[at].Value) return;
+      st.MemoryOut[at].Value = value;
+      Event(st.Name.str() + std::string(text::kEvtMemoryOut) + std::to_string(i) + "=" + RealText(Real(), 1, 2));
+      Queue(s_.Engine.WriteQueue, n, kKindWriteMO, static_cast<std::uint16_t>(i));
+      return;
+    }
+    case ItemKind::Status: return Status(n, st, c.Status());
+    case ItemKind::BlockRead:
+      if (!Is(kTypeBool) || !c.Block) return;
+      Queue(s_.Engine.ReadQueue, n, kKindBlockRead, 1, {}, c.Block);
+      return Event(st.Name.str() + std::string(text::kEvtBlockRead));
+    case ItemKind::BlockItem:
+      if (c.Block) BlockItem(n, *c.Block, i);
+      return;
+    default: return;  // inputs and display lines are the station's
+  }
+}
+
+}  // namespace
+
+void OutputRequest(DriverHandle& h, std::uint32_t channel, const HostValue& value) {
+  Writer writer(h, value);
+  const auto key = static_cast<std::uint16_t>(channel);
+  if (writer.Qq(key)) return;
+  if (writer.DriverChannel(channel)) return;
+  if (const StationChannel c = ResolveChannel(h, key)) writer.StationItem(c);
+}
+
+}  // namespace qz
