@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -106,16 +107,26 @@ class HostData : public ::testing::Test {
   }
   void Put(std::uint32_t channel, std::uint32_t type, double x) { OutputRequest(*h, channel, Value(type, x)); }
 
-  std::vector<std::string> Events() const { return h->Window->Snapshot().EventList; }
+  // Event lines since the last ClearEvents.
+  std::vector<std::string> Events() const {
+    auto events = h->Window->Snapshot().EventList;
+    const std::size_t skip = std::min(eventsBefore_, events.size());
+    events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(skip));
+    return events;
+  }
   std::string LastEvent() const {
     const auto events = Events();
     return events.empty() ? std::string() : events.back();
   }
-  void ClearEvents() { h->Window = std::make_unique<WindowModel>(); }
+  void ClearEvents() {
+    h->Window = std::make_unique<WindowModel>();
+    eventsBefore_ = h->Window->Snapshot().EventList.size();
+  }
 
   ::qz::testing::TempDir dir;
   ::qz::testing::ScopedEnv root_, hdb_, com_;
   DriverHandle* h = MakeDriverInstance();
+  std::size_t eventsBefore_ = 0;
 };
 
 }  // namespace qz::test
