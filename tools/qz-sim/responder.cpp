@@ -157,16 +157,16 @@ void Responder::OnMessage(std::string_view message) {
     return;
   }
   int code = 0;
-  std::string body = TakeFault(*s, FaultKind::Error, &code)
-                         ? std::string{'E', static_cast<char>(code < 0 ? 7 : code)}
-                         : s->Sim->Answer(m.Body, WallNow(now_));
+  const bool injected = TakeFault(*s, FaultKind::Error, &code);
+  std::string body = injected ? std::string{'E', static_cast<char>(code < 0 ? 7 : code)}
+                              : s->Sim->Answer(m.Body, WallNow(now_));
   bool report = false;
   if (s->PiggyReport != 0) {
     body.insert(body.begin(), s->PiggyReport);
     s->PiggyReport = 0;
     report = true;
   }
-  Answer(*s, std::move(body), report);
+  Answer(*s, std::move(body), report, injected);
 }
 
 bool Responder::TakeFault(PerStation& s, FaultKind kind, int* arg) {
@@ -177,12 +177,12 @@ bool Responder::TakeFault(PerStation& s, FaultKind kind, int* arg) {
   return true;
 }
 
-void Responder::Answer(PerStation& s, std::string body, bool report) {
+void Responder::Answer(PerStation& s, std::string body, bool report, bool faulted) {
   const std::uint8_t address = s.Sim->Address();
   const std::uint8_t master = setup_.Line.MasterAddress;
   std::string note = "station " + std::to_string(address);
   if (!body.empty() && body[0] == 'E') ++s.Stats.ErrorAnswers;
-  bool faulted = false;
+  if (faulted) note += ", error answer (fault)";
   int arg = 0;
   std::string header;
   if (TakeFault(s, FaultKind::Foreign, &arg)) {
@@ -284,7 +284,7 @@ std::vector<Outgoing> Responder::Tick(std::int64_t nowMs) {
     if (s.NowReport != 0 && s.AwaitedAck.empty()) {
       const char code = s.NowReport;
       s.NowReport = 0;
-      Answer(s, UnsolicitedBody(s, code), true);
+      Answer(s, UnsolicitedBody(s, code), true, false);
       pending_.back().DueMs = nowMs;
     }
   }

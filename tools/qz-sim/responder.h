@@ -131,7 +131,7 @@ class Responder {
 
   void OnMessage(std::string_view message);
   void OnDropped(FrameReceiver::Drop why, std::string_view bytes);
-  void Answer(PerStation& s, std::string body, bool report);
+  void Answer(PerStation& s, std::string body, bool report, bool faulted);
   bool TakeFault(PerStation& s, FaultKind kind, int* arg);
   void Note(std::string_view text, std::string_view bytes = {});
   PerStation* FindEntry(std::uint8_t address);

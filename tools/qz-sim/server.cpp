@@ -157,6 +157,9 @@ void Server::ReadLine() {
   while (true) {
     const ssize_t n = ::read(lineFd_, buffer, sizeof buffer);
     if (n > 0) {
+      // Commands posted or due before these bytes arrived apply to them.
+      RunPosted();
+      RunScript();
       Schedule(responder_.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), NowMs()));
       continue;
     }
@@ -259,6 +262,7 @@ int Server::PollTimeoutMs() const {
 }
 
 void Server::Run() {
+  RunScript();  // lines at time 0 hold before the first request
   while (!stop_.load() && !quit_) {
     std::vector<pollfd> fds;
     fds.push_back({lineFd_, POLLIN, 0});
