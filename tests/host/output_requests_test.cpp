@@ -174,7 +174,7 @@ TEST_F(Outputs, MemoryBlockItemsAreStoredAndWritten) {
     Writes().Clear();
     Put(3000u + static_cast<std::uint32_t>(c.Item) - 1, c.Type, c.Value);
     ASSERT_EQ(Writes().Count(), 1u);
-    const Request& r = *Writes().Head();
+    const Request& r = Writes().Items().front();
     EXPECT_EQ((Queued{r.Station, r.Kind, r.Item}), (Queued{1, 18, static_cast<std::uint16_t>(c.Item)}));
     EXPECT_EQ(r.Block, &Block());
     EXPECT_EQ(r.Data.str(), c.Data);
