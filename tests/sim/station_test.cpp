@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "sim_fixture.h"
 
 namespace qz::sim::test {
@@ -117,6 +120,47 @@ TEST_F(StationAnswers, SampleBlockHoldsSixRecordsWithBcdTimes) {
   EXPECT_EQ(HexOf(data.substr(5 * 31, 6)), "24 02 29 13 45 00");
   // A sample address off the 186-byte grid is refused.
   EXPECT_EQ(HexOf(Ask(Request(5, "51 4E 48 01 80 BA"))), HexOf(Answer(5, "45 06")));
+}
+
+}  // namespace
+}  // namespace qz::sim::test
+
+namespace qz::sim::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The example line of five stations with its scenario, as a commissioning
+// engineer starts it.
+TEST(DemoLine, ExampleStationsAnswerHandWrittenRequests) {
+  SimSetup setup;
+  std::string error;
+  ASSERT_TRUE(LoadSetupFile(std::string(QZ_SOURCE_DIR) + "/examples/demo.par", setup, error)) << error;
+  ASSERT_EQ(setup.Stations.size(), 5u);
+  ResponderOptions options;
+  options.WallBase = kWallBase;
+  Responder r(setup, options);
+  ASSERT_TRUE(LoadScenario(r, ReadText(std::string(QZ_SOURCE_DIR) + "/examples/demo.scn"), "demo.scn", error)) << error;
+  auto ask = [&](const std::string& frame) {
+    auto out = r.Receive(frame, 0);
+    return out.empty() ? std::string() : HexOf(out.front().Bytes);
+  };
+  // Station 10, 32 binary inputs: inputs 1 and 2 on.
+  EXPECT_EQ(ask(Request(10, "42 0F")), HexOf(Answer(10, "42 0F 03 00 00 00")));
+  // Station 11, analog block at 0200h: 2.35 = 41 2C CC, 1.0 = 40 00 00.
+  EXPECT_EQ(ask(Request(11, "4E 00 02 06")), HexOf(Answer(11, "4E 00 02 06 41 2C CC 40 00 00")));
+  // Station 12 answers in the short header form: counter 3 holds 500.
+  EXPECT_EQ(ask(Request(12, "43 00")), HexOf(FrameOf("0C 00", "43 00")));
+  EXPECT_EQ(ask(Request(12, "43 01")),
+            HexOf(FrameOf("0C 00", "43 01 00 00 00 00 01 F4 00 00 00 00 00 00 00 00 00 00")));
+  // Station 13, memory inputs as one block at 0300h: 0.42, 1200, 3.
+  EXPECT_EQ(ask(Request(13, "4E 00 03 06")), HexOf(Answer(13, "4E 00 03 06 3E AE 14 B0 04 03")));
+  // Station 14 behind the modem (PHONE D0601234567): dialled request, QQ read.
+  EXPECT_EQ(ask(FrameOf("0E 00 74 0A 30 36 30 31 32 33 34 35 36 37", "51 71 01 01 02")),
+            HexOf(Answer(14, "51 71 2A 00 00 00")));
 }
 
 }  // namespace

@@ -314,7 +314,13 @@ void Responder::QueueReport(std::uint8_t station, char code, bool now) {
   (now ? s->NowReport : s->PiggyReport) = code;
 }
 
-void Responder::AddDynamic(Dynamic d) { dynamics_.push_back(std::move(d)); }
+void Responder::AddDynamic(Dynamic d) {
+  // The change holds from the moment it is set up.
+  Station* s = Find(d.Station);
+  std::string error;
+  if (auto v = ValueAt(d, d.StartMs); v && s) s->Set(d.Item, *v, error);
+  dynamics_.push_back(std::move(d));
+}
 
 void Responder::RemoveDynamics(std::uint8_t station) {
   std::erase_if(dynamics_, [station](const Dynamic& d) { return d.Station == station; });
