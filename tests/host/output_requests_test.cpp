@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -29,6 +30,15 @@ std::vector<Queued> Requests(const RequestQueue& q) {
   std::vector<Queued> out;
   for (const Request& r : q.Items()) out.push_back({r.Station, r.Kind, r.Item});
   return out;
+}
+
+std::string FileBytes(const std::filesystem::path& path) {
+  std::string bytes(16384 * 2, '\0');
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return {};
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::fclose(f);
+  return bytes;
 }
 
 class Outputs : public HostData {
@@ -189,7 +199,7 @@ TEST_F(Outputs, BlockItemWithWrongTypeCodeIsWrittenUnchanged) {
   Put(3005, kTypeWord, 7);
   EXPECT_EQ(Block().Items[6].Value, before);
   ASSERT_EQ(Writes().Count(), 1u);
-  EXPECT_EQ(Writes().Head()->Data.str(), std::string("\x04\x00\x00", 3));
+  EXPECT_EQ(Writes().Items().front().Data.str(), std::string("\x04\x00\x00", 3));
   Writes().Clear();
   Put(3006, kTypeByte, 1);  // an input item
   EXPECT_TRUE(Writes().Empty());
@@ -198,7 +208,7 @@ TEST_F(Outputs, BlockItemWithWrongTypeCodeIsWrittenUnchanged) {
 TEST_F(Outputs, BlockReadCommand) {
   Put(2999, kTypeBool, 0);
   ASSERT_EQ(Requests(Reads()), (std::vector<Queued>{{1, 17, 1}}));
-  EXPECT_EQ(Reads().Head()->Block, &Block());
+  EXPECT_EQ(Reads().Items().front().Block, &Block());
   EXPECT_EQ(LastEvent(), Utf8ToCp1250("ST1 - čtení MB (memory block)"));
 }
 
@@ -208,8 +218,8 @@ TEST_F(Outputs, QqWriteStoresQueuesAndReports) {
   EXPECT_EQ(q.FloatValue, 12.5f);
   EXPECT_EQ(LastEvent(), "ST1 - QQ[BA.01.0D]=12.50");
   ASSERT_EQ(Writes().Count(), 1u);
-  EXPECT_EQ(Writes().Head()->Kind, 15u);
-  EXPECT_EQ(Writes().Head()->Data.str(), std::string("\xBA\x01\x0D\x00\x00\x48\x41", 7));
+  EXPECT_EQ(Writes().Items().front().Kind, 15u);
+  EXPECT_EQ(Writes().Items().front().Data.str(), std::string("\xBA\x01\x0D\x00\x00\x48\x41", 7));
   // A LONGINT is written from its integer value, whatever the direction.
   Put(4002, kTypeLongInt, -2);
   EXPECT_EQ(Writes().Items().back().Data.str(), std::string("\x01\x02\x09\xFE\xFF\xFF\xFF", 7));
@@ -275,8 +285,8 @@ TEST_F(Outputs, SampleReadoutQueuesTheBlockReads) {
     buffer[8] = 5;
     Put(60003, kTypeBool, 1);
     ASSERT_EQ(Reads().Count(), 88u);
-    EXPECT_EQ(Reads().Head()->Kind, kind);
-    EXPECT_EQ(Reads().Head()->Item, 0x8000);
+    EXPECT_EQ(Reads().Items().front().Kind, kind);
+    EXPECT_EQ(Reads().Items().front().Item, 0x8000);
     EXPECT_EQ(Reads().Items().back().Item, 0x8000 + 186 * 87);
     EXPECT_EQ(Reads().Items().back().Station, 2);
     EXPECT_EQ(S().SampleReadoutStation, 2);
@@ -310,7 +320,7 @@ TEST_F(Outputs, SampleFileNameAndContent) {
   EXPECT_EQ(SampleFileName(S()), "07270820.CUC");
   Put(60021, kTypeBool, 1);
   EXPECT_EQ(S().SampleFileFlag, 1);
-  const std::string bytes = ::qz::testing::ReadFile((dir.path() / "07270820.CUC").string());
+  const std::string bytes = FileBytes(dir.path() / "07270820.CUC");
   ASSERT_EQ(bytes.size(), 16368u);
   EXPECT_EQ(bytes.substr(0, 7), std::string("\x11\x08\x14\x00\x00\x00\x00", 7));
   EXPECT_EQ(bytes.substr(16368 - 31 + 6, 1), "\x55");
@@ -362,7 +372,7 @@ TEST_F(Outputs, HistoryReadoutStartAndAbort) {
   EXPECT_EQ(S().Query.HistoryState, 5);
   EXPECT_EQ(LastEvent(), Utf8ToCp1250("Start čtení HDB"));
   ASSERT_EQ(Requests(Reads()), (std::vector<Queued>{{1, 16, 0}}));
-  EXPECT_EQ(Reads().Head()->Data.str(), std::string("\x00\x00\x01\xBA\x01\x0D\xBA\x01\x0E\xBA\x01\x07", 12));
+  EXPECT_EQ(Reads().Items().front().Data.str(), std::string("\x00\x00\x01\xBA\x01\x0D\xBA\x01\x0E\xBA\x01\x07", 12));
   Writes().Insert(Request{1, 4, 1, {}, nullptr});
   S().Engine.ThreadPhase = 2;
   S().Engine.LastSent = "frame";
