@@ -2,7 +2,7 @@
 # Installs what the build and the tests need, when it is missing (Debian).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev binutils)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev binutils python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
