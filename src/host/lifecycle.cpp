@@ -98,6 +98,9 @@ DriverHandle* MakeDriverInstance() {
 }
 
 bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
+  // A host that starts an instance twice gets a clean second start: the
+  // first line and thread are stopped before anything is rebuilt.
+  if (h.Thread || h.Running) DoneInstance(h);
   std::lock_guard guard(h.Lock);
   h.AccessLevel = args.AccessLevel;
   CreateWindow(h, args.HostName);

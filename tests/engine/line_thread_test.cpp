@@ -92,6 +92,15 @@ TEST_F(LineThread, DoneReturnsPromptlyWhileTheLineIsBusy) {
   EXPECT_FALSE(h->Port->Active());
 }
 
+TEST_F(LineThread, ASecondInitRestartsTheLine) {
+  ASSERT_TRUE(Start(FastFile()));
+  pty.Receive(9, 3000);
+  ASSERT_TRUE(Start(FastFile()));
+  EXPECT_EQ(h->Running, 1);
+  EXPECT_NE(h->Thread, nullptr);
+  EXPECT_GE(pty.Receive(9, 3000).size(), 9u) << "the new thread polls";
+}
+
 TEST_F(LineThread, StatisticsLinesAreRefreshed) {
   ASSERT_TRUE(Start(FastFile()));
   ASSERT_TRUE(test::WaitUntil(
