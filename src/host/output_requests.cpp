@@ -69,7 +69,7 @@ class Writer {
   void SaveHistories();
   void ResetTheLine();
   void ApplyPendingWrite();
-  void Modem(int station, StationRecord& st);
+  void Modem(StationRecord& st);
   void Status(int station, StationRecord& st, StatusChannel c);
   void ReadMemoryInputs(int station, StationRecord& st);
   void BlockItem(int station, MemoryBlock& b, int i);
@@ -253,13 +253,14 @@ std::int32_t TruncateToInt32(double x) {
 
 std::string Count(double x) { return RealText(x, 1, 0); }
 
-void Writer::Modem(int station, StationRecord& st) {
+// Connecting reopens the line; the next request goes out with the dialled
+// header. Disconnecting empties the queues and hangs up.
+void Writer::Modem(StationRecord& st) {
   if (Byte() != 0) {
     ConfigurePort(h_.Window.get(), *h_.Port, s_);
     st.Flags.in_connecting_modem = 1;
     return;
   }
-  (void)station;
   s_.Engine.ReadQueue.Clear();
   s_.Engine.WriteQueue.Clear();
   ResetLine(*h_.Port, s_);
@@ -327,7 +328,7 @@ void Writer::Status(int station, StationRecord& st, StatusChannel c) {
       for (int j = 1; j <= st.NumMemoryOut; ++j) Queue(writes, station, kKindWriteMO, static_cast<std::uint16_t>(j));
       LogLine(s_, std::string(text::kLogStationNo) + std::to_string(station), text::kLogReinitBoMo);
       return;
-    case StatusChannel::out_connect_modem: return Modem(station, st);
+    case StatusChannel::out_connect_modem: return Modem(st);
     case StatusChannel::bi_new_BI: f.bi_new_BI = Byte(); return;
     case StatusChannel::bi_new_AI: f.bi_new_AI = Byte(); return;
     case StatusChannel::bi_new_CT: f.bi_new_CT = Byte(); return;
