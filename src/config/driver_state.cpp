@@ -99,6 +99,13 @@ bool InitDriverState(DriverState& s) {
   s.HostWriteChannel = 1;
   s.HostWriteValue = 0.0;
   s.HostWritePending = 0;
+  // The host's sample read-out settings; a registered sample buffer stays.
+  s.HistoryPeriod = 1;
+  s.HistorySamplesActive = 0;
+  s.OnDemandBlock = 0;
+  s.SampleStation = 0;
+  s.SampleReadoutStation = 0;
+  s.SampleFileFlag = 0;
   s.StationCount = 0;
   s.NumMorvenError = 1;
   s.CucPath = "C:\\";
