@@ -156,8 +156,8 @@ TEST(DemoLine, ExampleStationsAnswerHandWrittenRequests) {
   EXPECT_EQ(ask(Request(12, "43 00")), HexOf(FrameOf("0C 00", "43 00")));
   EXPECT_EQ(ask(Request(12, "43 01")),
             HexOf(FrameOf("0C 00", "43 01 00 00 00 00 01 F4 00 00 00 00 00 00 00 00 00 00")));
-  // Station 13, memory inputs as one block at 0300h: 0.42, 1200, 3.
-  EXPECT_EQ(ask(Request(13, "4E 00 03 06")), HexOf(Answer(13, "4E 00 03 06 3E AE 14 B0 04 03")));
+  // Station 13, memory inputs as one block of REALs at 0300h: 0.42, 1200, 3.
+  EXPECT_EQ(ask(Request(13, "4E 00 03 09")), HexOf(Answer(13, "4E 00 03 09 3E AE 14 4A 2C 00 41 80 00")));
   // Station 14 behind the modem (PHONE D0601234567): dialled request, QQ read.
   EXPECT_EQ(ask(FrameOf("0E 00 74 0A 30 36 30 31 32 33 34 35 36 37", "51 71 01 01 02")),
             HexOf(Answer(14, "51 71 2A 00 00 00")));
