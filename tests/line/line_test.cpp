@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include "line/line_fixture.h"
@@ -23,7 +24,10 @@ class LinePolling : public ::testing::Test {
 
   // Starts the line and fails the test when it does not come up.
   void Start(const LineTiming& timing, const std::string& scenario = {}) {
-    const std::string error = line.Start(ThreeStationFile(timing), scenario, {"--no-pace", "--turnaround-ms", "1"}, getenv("QZ_T") ? getenv("QZ_T") : "");
+    // QZ_LINE_TRANSCRIPT=FILE keeps the simulator's transcript of the line.
+    const char* transcript = std::getenv("QZ_LINE_TRANSCRIPT");
+    const std::string error = line.Start(ThreeStationFile(timing), scenario, {"--no-pace", "--turnaround-ms", "1"},
+                                         transcript ? transcript : "");
     ASSERT_EQ(error, "");
   }
 
