@@ -3,13 +3,7 @@
 // history and sample read-outs, the line reset and the modem commands.
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -23,6 +17,7 @@
 #include <vector>
 
 #include "qzdrk485.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -47,87 +42,31 @@ std::string Station(const std::string& extra) {
          extra + "END\r\n";
 }
 
-// The simulator as a child process with its control socket.
+// The simulator as a child process with its control socket, fast and
+// unpaced so that the tests take seconds.
 class Simulator {
  public:
-  Simulator(const ::qz::testing::TempDir& dir, const std::string& par) {
-    const std::string parFile = dir.file("line.par");
-    ::qz::testing::WriteFile(parFile, par);
-    link_ = dir.file("com1");
-    socket_ = dir.file("control");
-    int out[2];
-    if (::pipe(out) != 0) return;
-    std::vector<std::string> args = {QZ_SIM_PATH, "--par", parFile, "--pty-link", link_, "--control", socket_,
-                                     "--no-stdin", "--no-pace", "--turnaround-ms", "0"};
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    stdout_ = out[0];
-    ready_ = !FirstLine().empty();
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (stdout_ >= 0) ::close(stdout_);
-  }
+  Simulator(const ::qz::testing::TempDir& dir, const std::string& par)
+      : process_(Options(dir, par)) {}
 
-  bool Ready() const { return ready_; }
-  const std::string& Link() const { return link_; }
-
-  // One command line; the reply without its closing "ok".
-  std::string Control(const std::string& command) const {
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket_.c_str());
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-      ::close(s);
-      return "connect failed";
-    }
-    const std::string line = command + "\n";
-    std::string reply;
-    if (::write(s, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
-      char c;
-      while (::read(s, &c, 1) == 1) {
-        reply.push_back(c);
-        if (reply.ends_with("ok\n") || (reply.find("error: ") != std::string::npos && c == '\n')) break;
-      }
-    }
-    ::close(s);
-    if (reply.ends_with("ok\n")) reply.resize(reply.size() - 3);
-    return reply;
-  }
+  bool Ready() const { return process_.Ready(); }
+  const std::string& Link() const { return process_.Link(); }
+  std::string Control(const std::string& command) const { return process_.Command(command); }
   double Number(const std::string& command) const { return std::atof(Control(command).c_str()); }
 
  private:
-  std::string FirstLine() {
-    std::string text;
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline) {
-      pollfd p{stdout_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
-      char c;
-      if (::read(stdout_, &c, 1) <= 0) break;
-      if (c == '\n') return text;
-      text.push_back(c);
-    }
-    return {};
+  static ::qz::test::SimOptions Options(const ::qz::testing::TempDir& dir, const std::string& par) {
+    ::qz::test::SimOptions o;
+    o.Program = QZ_SIM_PATH;
+    o.ParFile = dir.file("line.par");
+    ::qz::testing::WriteFile(o.ParFile, par);
+    o.Link = dir.file("com1");
+    o.Control = dir.file("control");
+    o.Extra = {"--no-pace", "--turnaround-ms", "0"};
+    return o;
   }
 
-  std::string link_, socket_;
-  pid_t pid_ = -1;
-  int stdout_ = -1;
-  bool ready_ = false;
+  ::qz::test::SimProcess process_;
 };
 
 struct Library {
