@@ -13,28 +13,10 @@
 #include "host/lifecycle.h"
 #include "par_fixture.h"
 #include "qzdrk485.h"
+#include "support/driver_library.h"
 
 namespace qz::test {
 namespace {
-
-class DriverLibrary {
- public:
-  DriverLibrary() : lib_(dlopen(QZ_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-  ~DriverLibrary() {
-    if (lib_) dlclose(lib_);
-  }
-  DriverLibrary(const DriverLibrary&) = delete;
-  DriverLibrary& operator=(const DriverLibrary&) = delete;
-
-  bool Loaded() const { return lib_ != nullptr; }
-  template <class Fn>
-  Fn* Get(const char* name) const {
-    return reinterpret_cast<Fn*>(dlsym(lib_, name));
-  }
-
- private:
-  void* lib_;
-};
 
 class InitThroughExports : public ParFileFixture {
  protected:

@@ -15,6 +15,7 @@
 #include "host/driver_handle.h"
 #include "host/lifecycle.h"
 #include "qzdrk485.h"
+#include "support/driver_library.h"
 #include "support/pty_pair.h"
 
 namespace qz::test {
@@ -87,24 +88,6 @@ TEST_F(StartLineTest, MissingPortFailsInitButKeepsTheStations) {
   EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 9600Bd"));
   EXPECT_TRUE(Contains(EventList(), Cp("Chyba při otevření portu !")));
 }
-
-class DriverLibrary {
- public:
-  DriverLibrary() : lib_(dlopen(QZ_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-  ~DriverLibrary() {
-    if (lib_) dlclose(lib_);
-  }
-  DriverLibrary(const DriverLibrary&) = delete;
-  DriverLibrary& operator=(const DriverLibrary&) = delete;
-  bool Loaded() const { return lib_ != nullptr; }
-  template <class Fn>
-  Fn* Get(const char* name) const {
-    return reinterpret_cast<Fn*>(dlsym(lib_, name));
-  }
-
- private:
-  void* lib_;
-};
 
 TEST_F(ParFileFixture, InitThroughTheExportsOpensThePtyNamedForTheComPort) {
   PtyPair pty;
