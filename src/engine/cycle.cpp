@@ -5,6 +5,7 @@
 
 #include "diag/log.h"
 #include "diag/texts.h"
+#include "history/history_state.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -97,7 +98,7 @@ void CommunicationCycle::AdvanceTimers() {
     e.Timer(PhaseTimer::Stats) = 0.0;
     if (statistics_) statistics_();
   }
-  if (state_.Query.HistoryState == 2) SuperviseHistory(seconds);
+  if (state_.Query.HistoryState == history_state::kReadingRecords) SuperviseHistory(seconds);
   AdvanceStationSleep(seconds);
   AdvanceFullSleep(seconds);
   e.LastTimeOfDay = now;
@@ -110,14 +111,14 @@ void CommunicationCycle::SuperviseHistory(double seconds) {
   if (!e.ReadQueue.HasHistoryRequests()) {
     // Every record request has left the queue: the station's user position
     // moves on to its top, so the next read-out starts after these records.
-    q.HistoryState = 8;
+    q.HistoryState = history_state::kWritingUserPos;
     char buf[160];
     std::snprintf(buf, sizeof buf, std::string(text::kEvtHistoryDone).c_str(), q.HistoryTop);
     io_.ShowEvent(buf);
     e.WriteQueue.Insert(UserPositionWrite(q, q.HistoryTop));
   }
   if (q.HistoryElapsed.value() > q.HistoryTimeout.value()) {
-    q.HistoryState = 9;
+    q.HistoryState = history_state::kTimedOut;
     io_.ShowEvent(text::kEvtHistoryTimeout);
     e.ReadQueue.Clear();
     e.WriteQueue.Clear();

@@ -13,6 +13,7 @@
 #include "host/driver_handle.h"
 #include "host/host_value.h"
 #include "host/sample_file.h"
+#include "history/history_state.h"
 #include "protocol/codecs.h"
 #include "serial/modem.h"
 #include "serial/port_setup.h"
@@ -20,15 +21,6 @@
 namespace qz {
 
 namespace {
-
-constexpr std::int32_t kHistoryIdle = 0;
-constexpr std::int32_t kHistoryInvalidSelection = 1;
-constexpr std::int32_t kHistoryReadingRecords = 2;
-constexpr std::int32_t kHistoryReadingPositions = 5;
-constexpr std::int32_t kHistorySelected = 6;
-constexpr std::int32_t kHistoryAborted = 7;
-constexpr std::int32_t kHistoryTimedOut = 9;
-constexpr std::int32_t kHistoryFinished = 255;
 
 constexpr std::uint32_t kKindReadBI = 0;
 constexpr std::uint32_t kKindReadAI = 1;
@@ -127,34 +119,34 @@ void Writer::StartSampleReadout() {
 void Writer::SelectHistoryStation(std::int16_t station) {
   if (station >= 1 && station <= s_.StationCount) {
     s_.Query.HistoryStation = station;
-    s_.Query.HistoryState = kHistorySelected;
+    s_.Query.HistoryState = history_state::kSelected;
     UpdateHistoryDateWords(s_);
   } else {
-    s_.Query.HistoryState = kHistoryInvalidSelection;
+    s_.Query.HistoryState = history_state::kInvalidSelection;
   }
 }
 
 void Writer::SelectHistoryUser(std::int16_t user) {
   if (user >= 1 && user <= 8) {
     s_.Query.HistoryUser = user;
-    s_.Query.HistoryState = kHistorySelected;
+    s_.Query.HistoryState = history_state::kSelected;
   } else {
-    s_.Query.HistoryState = kHistoryInvalidSelection;
+    s_.Query.HistoryState = history_state::kInvalidSelection;
   }
 }
 
 void Writer::StartHistoryReadout() {
   HistoryQuery& q = s_.Query;
   switch (q.HistoryState) {
-    case kHistoryIdle:
-    case kHistorySelected:
-    case kHistoryAborted:
-    case kHistoryTimedOut:
-    case kHistoryFinished: break;
+    case history_state::kIdle:
+    case history_state::kSelected:
+    case history_state::kAborted:
+    case history_state::kTimedOut:
+    case history_state::kFinished: break;
     default: return;
   }
   Event(text::kEvtHistoryStart);
-  q.HistoryState = kHistoryReadingPositions;
+  q.HistoryState = history_state::kReadingPositions;
   // The capacity, the auxiliary value, the top and the user's position.
   const std::string data{0x00, 0x00, 0x01, '\xBA', 0x01, 0x0D, '\xBA', 0x01, 0x0E, '\xBA', 0x01,
                          static_cast<char>(q.HistoryUser + 4)};
@@ -163,9 +155,9 @@ void Writer::StartHistoryReadout() {
 
 void Writer::AbortHistoryReadout() {
   HistoryQuery& q = s_.Query;
-  if (q.HistoryState != kHistoryReadingRecords && q.HistoryState != kHistoryReadingPositions) return;
+  if (q.HistoryState != history_state::kReadingRecords && q.HistoryState != history_state::kReadingPositions) return;
   Event(text::kEvtHistoryAbort);
-  q.HistoryState = kHistoryAborted;
+  q.HistoryState = history_state::kAborted;
   ResetTheLine();
 }
 

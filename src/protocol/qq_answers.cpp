@@ -11,17 +11,12 @@
 #include "diag/texts.h"
 #include "history/history_readout.h"
 #include "protocol/answer_context.h"
+#include "history/history_state.h"
 #include "protocol/codecs.h"
 
 namespace qz {
 
 namespace {
-
-constexpr std::int32_t kHistoryReadingRecords = 2;
-constexpr std::int32_t kHistoryFailed = 4;
-constexpr std::int32_t kHistoryReadingPositions = 5;
-constexpr std::int32_t kHistoryWritingUserPos = 8;
-constexpr std::int32_t kHistoryFinished = 255;
 
 constexpr std::uint8_t kPositionBlock = 186;
 constexpr std::size_t kSampleRecordSize = 31;
@@ -74,7 +69,7 @@ void HistorySamples(AnswerContext& c, std::uint8_t kind, std::uint16_t address, 
 
 void HistoryImageBytes(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::string_view data) {
   HistoryQuery& query = c.state.Query;
-  if (query.HistoryState != kHistoryReadingRecords || kind < 240 || kind > 247) return;
+  if (query.HistoryState != history_state::kReadingRecords || kind < 240 || kind > 247) return;
   query.HistoryBusy = 1;
   if (!c.station.HistoryData) c.station.HistoryData = std::make_unique<HistoryImage>();
   StoreHistoryBytes(*c.station.HistoryData, static_cast<std::size_t>(kind - 240) * 65536 + address, data);
@@ -122,9 +117,9 @@ void QqWriteAnswer(AnswerContext& c) {
     const auto d = static_cast<std::uint8_t>(triplets[i]);
     const auto b = static_cast<std::uint8_t>(triplets[i + 1]);
     const auto a = static_cast<std::uint8_t>(triplets[i + 2]);
-    if (query.HistoryState == kHistoryWritingUserPos && d == kPositionBlock && b == 1 && a == userPosItem) {
+    if (query.HistoryState == history_state::kWritingUserPos && d == kPositionBlock && b == 1 && a == userPosItem) {
       query.HistoryUserPos = query.HistoryTop;
-      query.HistoryState = kHistoryFinished;
+      query.HistoryState = history_state::kFinished;
       state.PendingEventText = text::kEvtUserPosWritten;
       UpdateHistoryDateWords(state);
     }
@@ -160,7 +155,7 @@ struct PositionReadout {
 void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, std::uint8_t b, std::uint8_t a,
                   const QqValue& v) {
   HistoryQuery& query = c.state.Query;
-  if (query.HistoryState != kHistoryReadingPositions) return;
+  if (query.HistoryState != history_state::kReadingPositions) return;
   const auto value = static_cast<std::int32_t>(v.unsignedValue);
   if (d == 0 && b == 0 && a == 1) {
     query.HistoryCapacity = v.unsignedValue == 1 ? 50000 : 6500;
@@ -173,14 +168,14 @@ void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, st
   } else {
     return;
   }
-  if (!v.valid) query.HistoryState = kHistoryFailed;
-  if (++readout.hits != 4 || query.HistoryState == kHistoryFailed) return;
+  if (!v.valid) query.HistoryState = history_state::kFailed;
+  if (++readout.hits != 4 || query.HistoryState == history_state::kFailed) return;
   if (query.HistoryUserPos == query.HistoryTop) {
-    query.HistoryState = kHistoryFinished;
+    query.HistoryState = history_state::kFinished;
     c.state.PendingEventText = text::kEvtPositionsNothingNew;
     return;
   }
-  query.HistoryState = kHistoryReadingRecords;
+  query.HistoryState = history_state::kReadingRecords;
   PlanHistoryReadout(c.state, query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
   char buf[128];
   std::snprintf(buf, sizeof buf, std::string(text::kEvtPositionsFormat).c_str(), query.HistoryUserPos, query.HistoryTop);
