@@ -2,7 +2,8 @@
 # Installs what the build and the tests need, when it is missing (Debian).
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev binutils python3)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev binutils python3
+  libcli11-dev nlohmann-json3-dev libreadline-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
