@@ -150,7 +150,8 @@ void TrafficReader::EndDump() {
   } else if (d.Label == text::kLogDecodeReceived) {
     Received(d);
   } else {
-    TrafficEvent e = Base(TrafficKind::Acknowledged, d.Head, SenderOf(d.Bytes.size() > 2 ? d.Bytes.substr(2) : ""));
+    const SentFrame frame = SplitSentFrame(d.Bytes, stations_ ? stations_->PrefixLength() : -1, 0);
+    TrafficEvent e = Base(TrafficKind::Acknowledged, d.Head, frame.Found ? frame.Address : -1);
     e.Bytes = d.Bytes;
     Emit(std::move(e));
   }

@@ -122,7 +122,7 @@ SentFrame SplitSentFrame(std::string_view frame, int prefixLength, std::size_t p
   out.Message = std::string(frame.substr(start, 2 + At(frame, start + 1)));
   const std::string_view m = out.Message;
   std::size_t body = 0;
-  if (At(m, 2) == 'Y') {
+  if (At(m, 2) == 'Y' || At(m, 2) == 'y') {  // a request, or the acknowledgement of a report
     out.Address = At(m, 4);
     body = 6;
   } else {

@@ -26,7 +26,7 @@ struct SentFrame {
 };
 
 // The message inside a frame as the driver writes it (Prefix, message,
-// Suffix). prefixLength < 0: the message is searched for, as the first run
+// Suffix): a request or an acknowledgement. prefixLength < 0: the message is searched for, as the first run
 // of bytes whose length byte and check byte fit.
 SentFrame SplitSentFrame(std::string_view frame, int prefixLength, std::size_t preSuffixLength);
 
