@@ -90,9 +90,10 @@ class DriverSession {
     sim->Command("set 5 bi 3 1");
     sim->Command("set 5 ai 2 12.5");
     sim->Command("set 5 mi 1 7.5");
-    if (!WaitFor([&] { return Real(194) == 12.5; })) {
+    // The poll ring has gone round once: BI, AI, CT, CT zero, MI.
+    if (!WaitFor([&] { return Real(194) == 12.5 && Real(405) == 7.5; })) {
       const std::string log = ::qz::testing::ReadFile(LogFile());
-      return "analog input 2 never arrived; log ends: " + log.substr(log.size() > 1500 ? log.size() - 1500 : 0);
+      return "analog input 2 or memory input 1 never arrived; log ends: " + log.substr(log.size() > 1500 ? log.size() - 1500 : 0);
     }
     // One answer with a bad check byte, then silence until the station sleeps.
     sim->Command("fault 5 badcheck once");
