@@ -223,6 +223,8 @@ void TrafficReader::Memo(const LogLine& line) {
   } else if (has(text::kEvtSleepEnd)) {
     kind = TrafficKind::SleepEnd;
     if (stations_) station = stations_->AddressByName(t).value_or(-1);
+  } else if (stations_) {
+    station = stations_->AddressByName(t).value_or(-1);  // texts that begin with the station's name
   }
   TrafficEvent e = Base(kind, line, station);
   e.Text = Cp1250ToUtf8(t);
