@@ -2,6 +2,7 @@
 // an SVG plot of value over time.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>

@@ -2,11 +2,11 @@
 // sent and received, check-byte failures, time-outs and sleep events; per
 // station a summary; --follow for a log that is still growing.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>

@@ -37,7 +37,9 @@ std::string ValuesOf(const StationRecord& s, const std::string& text, std::strin
   std::vector<std::string> parts;
   auto has = [&](std::string_view fragment) { return text.find(fragment) != std::string::npos; };
   if (has("BI ")) {
-    parts.push_back(Join("BI", s.NumBinarIn, [&](std::size_t i) { return std::to_string(s.BinarInValue[i]); }));
+    std::string bits = "BI=";  // input 1 first, a blank after every eight
+    for (std::size_t i = 1; i <= s.NumBinarIn; ++i) bits += std::string(s.BinarInValue[i] ? "1" : "0") + (i % 8 == 0 && i < s.NumBinarIn ? " " : "");
+    parts.push_back(bits);
   }
   if (has("AI ") || has("AImorven")) {
     parts.push_back(Join("AI", s.NumAnalogIn, [&](std::size_t i) { return ValueText(s.AnalogInValue[i]); }));

@@ -1,5 +1,6 @@
 #include "request_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -157,9 +158,13 @@ std::string ItemText(int kind, std::string_view body, const StationRecord* stati
     }
     case 15: {
       const std::string_view data = body.size() > 5 ? body.substr(5) : std::string_view();
-      return Triplets(body).substr(1) + " = " + HexBytes(data) + " (" + std::to_string(LittleEndian32(data)) + ")";
+      const std::string triplet = Triplets(body);
+      return (triplet.empty() ? triplet : triplet.substr(1)) + " = " + HexBytes(data) + " (" + std::to_string(LittleEndian32(data)) + ")";
     }
-    case 16: return Triplets(body).substr(std::min<std::size_t>(1, Triplets(body).size()));
+    case 16: {
+      const std::string triplets = Triplets(body);
+      return triplets.empty() ? triplets : triplets.substr(1);
+    }
     case 17: return MemoryRead(body, nullptr, false);
     case 18: return "at " + Hex4(WordAt(body, 1)) + " = " + HexBytes(body.size() > 4 ? body.substr(4) : "");
     default: break;
