@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -47,6 +48,8 @@ struct Case {
   const char* Message;  // on stderr
   std::size_t OutLines;  // header included
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.Name; }
 
 class DamagedFiles : public ::testing::TestWithParam<Case> {};
 

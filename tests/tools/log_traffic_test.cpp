@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,8 @@ struct Case {
   std::string Log;
   std::vector<Expect> Events;
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.Name; }
 
 class Traffic : public ::testing::TestWithParam<Case> {};
 
