@@ -21,6 +21,16 @@ bool IsGroupName(std::string_view token) {
                      [&](std::string_view g) { return TokenEquals(token, g); });
 }
 
+// A group name with other bytes glued to it (a byte order mark, a stray
+// character): the reader does not see the group.
+std::string_view GarbledGroupName(std::string_view token) {
+  const std::string upper = UpperAscii(token);
+  for (std::string_view g : kGroupNames) {
+    if (upper.size() > g.size() && upper.find(g) != std::string::npos) return g;
+  }
+  return {};
+}
+
 std::span<const std::string_view> KeywordsOf(std::string_view group) {
   if (group == text::kGroupCom) return ComKeywords();
   if (group == text::kGroupGlobal) return GlobalKeywords();
@@ -122,6 +132,13 @@ void OutsideGroups(const LoadTrace& trace, std::vector<Finding>& out) {
                          " next (the groups come in the order [COM], [GLOBAL], then the [STATION] groups)"});
       continue;
     }
+    if (const std::string_view g = GarbledGroupName(tokens.front()); !g.empty()) {
+      misplacedSought = r.SoughtGroup;
+      out.push_back({r.Run.Line, "group-name",
+                     Utf8(tokens.front()) + " is no group name: the bytes around " + std::string(g) +
+                         " make it another word, and the reader skips everything up to " + r.SoughtGroup});
+      continue;
+    }
     if (misplacedSought == r.SoughtGroup) continue;  // inside the skipped group
     out.push_back({r.Run.Line, "outside-group", "text outside any group is skipped: " + Joined(tokens, 0)});
   }
@@ -214,7 +231,7 @@ int ErrorLine(std::string_view message, const LoadTrace& trace, int fallback) {
     // A group that is there but was passed over: out of order or swallowed.
     for (const OutsideRun& r : trace.Outside()) {
       for (const std::string& t : r.Run.Tokens) {
-        if (TokenEquals(t, group)) return r.Run.Line;
+        if (TokenEquals(t, group) || GarbledGroupName(t) == group) return r.Run.Line;
       }
     }
     for (const GroupSeen& g : trace.Groups()) {
