@@ -73,7 +73,7 @@ int ParseArgs(int argc, char** argv, Options& o, bool& done) {
   app.add_option("--device", o.Device, "use this serial device instead of a pty")->excludes(link);
   app.add_option("--scenario", o.Scenario, "values that change over time");
   app.add_option("--script", o.Script, "timed commands (faults)");
-  app.add_option("--transcript", o.Transcript, "write every frame to this file, - for stdout");
+  app.add_option("--transcript", o.Transcript, "write every frame and event to this file, - for stderr");
   app.add_option("--control", o.Control, "Unix socket that takes commands");
   app.add_option("--clock", o.Clock, "station clock at the start, \"YYYY-MM-DD hh:mm:ss\" (default: now)");
   app.add_option("--turnaround-ms", o.TurnaroundMs, "pause before each answer")
