@@ -40,8 +40,8 @@ void Conflicts(const CheckOutcome& o, std::vector<Finding>& out) {
     auto claim = [&](const ChannelClaim& x) {
       std::string s = "station " + std::to_string(x.Station) + " " + x.What;
       if (x.Count > 1) {
-        s += " " + std::to_string(x.FirstItem);
-        if (count > 1) s += "-" + std::to_string(x.FirstItem + count - 1);
+        s.append(" ").append(std::to_string(x.FirstItem));
+        if (count > 1) s.append("-").append(std::to_string(x.FirstItem + count - 1));
       }
       return s;
     };

@@ -46,7 +46,10 @@ std::string Utf8(std::string_view cp1250) { return Cp1250ToUtf8(cp1250); }
 
 std::string Joined(const std::vector<std::string>& tokens, std::size_t from) {
   std::string out;
-  for (std::size_t i = from; i < tokens.size(); ++i) out += (out.empty() ? "" : " ") + Utf8(tokens[i]);
+  for (std::size_t i = from; i < tokens.size(); ++i) {
+    if (!out.empty()) out.push_back(' ');
+    out.append(Utf8(tokens[i]));
+  }
   return out;
 }
 
