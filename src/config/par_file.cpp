@@ -36,8 +36,10 @@ bool LoadGroups(ParReader& r, WindowModel* window) {
 // Clears what an earlier load left; the caller's DryRun stays.
 void ResetReport(ParLoadReport& report) {
   const bool dryRun = report.DryRun;
+  ParObserver* observer = report.Observer;
   report = ParLoadReport();
   report.DryRun = dryRun;
+  report.Observer = observer;
 }
 
 void FillReport(ParReader& r, bool loaded, ParLoadReport* report) {
@@ -62,6 +64,7 @@ void SetOpenError(DriverState& state) {
 bool LoadFrom(DriverState& state, WindowModel* window, ParSource& source, ParLoadReport* report) {
   ParReader reader(state, source);
   reader.SetDiagsEnablesLogging(!(report && report->DryRun));
+  if (report) reader.SetObserver(report->Observer);
   bool loaded = LoadGroups(reader, window);
   // A file that could not be read to its end is not taken for a shorter one.
   if (source.ReadFailed()) {

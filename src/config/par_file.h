@@ -17,6 +17,7 @@ class WindowModel;
 struct ParLoadReport {
   bool DryRun = false;          // set by the caller: "$DIAGS" does not switch
                                 // logging on, it is only noted
+  ParObserver* Observer = nullptr;  // set by the caller; told where things are
   bool DiagsSeen = false;
   int Line = 0;                 // line of the last token the reader took
   std::vector<ParNote> Notes;   // values ignored or dropped by the load

@@ -181,6 +181,9 @@ bool ReadGlobalGroup(ParReader& r) {
   return FinishGroup(r, table, text::kGroupGlobal, endRead);
 }
 
+std::span<const std::string_view> ComKeywords() { return kComNames; }
+std::span<const std::string_view> GlobalKeywords() { return kGlobalNames; }
+
 std::string PortSummary(int port, int baud, int dataBits, int parity, int stopBits) {
   const char letter = parity >= 0 && static_cast<std::size_t>(parity) < text::kParityLetters.size()
                           ? text::kParityLetters[static_cast<std::size_t>(parity)]

@@ -1,6 +1,7 @@
 #pragma once
 // The [COM] and [GLOBAL] groups of the parameter file.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ class ParReader;
 // when END is missing or a required keyword is missing or invalid.
 bool ReadComGroup(ParReader& reader);
 bool ReadGlobalGroup(ParReader& reader);
+
+// The keywords of the groups in table order, END last.
+std::span<const std::string_view> ComKeywords();
+std::span<const std::string_view> GlobalKeywords();
 
 // The port summary of the event list: "COM1, 9600 8 N 1".
 std::string PortSummary(int port, int baud, int dataBits, int parity, int stopBits);

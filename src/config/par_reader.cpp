@@ -213,10 +213,13 @@ bool ParReader::SetGroupPos(std::string_view groupName) {
   flags_.fill(0);
   groupError_ = false;
   const std::string wanted = CompareForm(groupName);
-  do {
+  for (;;) {
     NextToken();
-  } while (Token() != wanted && !atEnd_);
+    if (Token() == wanted || atEnd_) break;
+    if (observer_) observer_->SkippedBeforeGroup(groupName, state_.RawToken.view(), tokenLine_);
+  }
   if (Token() == wanted && !atEnd_) {
+    if (observer_) observer_->GroupFound(groupName, tokenLine_);
     LogLine(state_, text::kLogSetGroupPos, std::string(text::kLogGroupOk) + std::string(groupName));
     return true;
   }

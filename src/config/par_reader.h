@@ -101,6 +101,30 @@ struct ParNote {
   std::string Text;  // Windows-1250
 };
 
+// Watches a load without taking part in it: told where the groups, the
+// keywords and the skipped tokens are, so that a checker can point at
+// lines. The reader accepts exactly the same with or without one.
+class ParObserver {
+ public:
+  virtual ~ParObserver() = default;
+  // A token the search for groupName passed over.
+  virtual void SkippedBeforeGroup(std::string_view /*groupName*/, std::string_view /*rawToken*/, int /*line*/) {}
+  virtual void GroupFound(std::string_view /*groupName*/, int /*line*/) {}
+  // A token in a group where a keyword belongs that is no keyword of it.
+  virtual void UnknownInGroup(std::string_view /*rawToken*/, int /*line*/) {}
+  virtual void KeywordFound(int /*index*/, std::string_view /*keyword*/, int /*line*/) {}
+  struct Value {
+    int Index = 0;
+    std::string_view Keyword;
+    std::string_view FirstToken;  // as written
+    int Line = 0;                 // of the first value token
+    int LastLine = 0;             // where the keyword's reader stopped
+    bool Accepted = false;
+  };
+  // A keyword's value was read (every keyword but END and those without one).
+  virtual void ValueRead(const Value& /*value*/) {}
+};
+
 class ParReader {
  public:
   ParReader(DriverState& state, ParSource& source);
@@ -159,6 +183,9 @@ class ParReader {
   bool DiagsSeen() const { return diagsSeen_; }
 
   void Note(std::string text) { notes_.push_back({tokenLine_, std::move(text)}); }
+
+  void SetObserver(ParObserver* observer) { observer_ = observer; }
+  ParObserver* Observer() const { return observer_; }
   std::vector<ParNote>& Notes() { return notes_; }
 
  private:
@@ -175,6 +202,7 @@ class ParReader {
   std::vector<ParNote> notes_;
   bool diagsEnablesLogging_ = true;
   bool diagsSeen_ = false;
+  ParObserver* observer_ = nullptr;
 };
 
 // "Chybná definice proměnné " keyword " / " group, as the reader reports a
@@ -192,11 +220,21 @@ bool ReadGroupKeywords(ParReader& r, const KeywordTable& table, int endIndex, Ha
     r.NextToken();
     if (r.AtFileEnd()) return false;
     const int k = table.Find(r.Token());
-    if (k == 0) continue;
+    ParObserver* observer = r.Observer();
+    if (k == 0) {
+      if (observer) observer->UnknownInGroup(r.State().RawToken.view(), r.TokenLine());
+      continue;
+    }
+    if (observer) observer->KeywordFound(k, table.Name(k), r.TokenLine());
     onFound(k);
     if (k == endIndex) return true;
-    if (!noValue(k)) r.NextToken();
-    if (!handle(k)) r.Note(std::string(table.Name(k)) + ": value not accepted");
+    const bool hasValue = !noValue(k);
+    if (hasValue) r.NextToken();
+    const int valueLine = r.TokenLine();
+    const std::string firstToken = observer && hasValue ? std::string(r.State().RawToken.view()) : std::string();
+    const bool accepted = handle(k);
+    if (!accepted) r.Note(std::string(table.Name(k)) + ": value not accepted");
+    if (observer && hasValue) observer->ValueRead({k, table.Name(k), firstToken, valueLine, r.TokenLine(), accepted});
   }
 }
 

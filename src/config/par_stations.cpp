@@ -158,6 +158,8 @@ std::string_view StationKeywordName(int index) {
                                                      : std::string_view();
 }
 
+std::span<const std::string_view> StationKeywords() { return kStationNames; }
+
 void LoadStations(ParReader& r, WindowModel* window) {
   DriverState& s = r.State();
   LogLine(s, text::kLogLoadStations, "");

@@ -56,15 +56,19 @@ SimProcess::SimProcess(SimOptions options) : options_(std::move(options)) {
     return;
   }
   pending_ = out.substr(nl + 1);
-  ready_ = WaitForLink(2000);
+  ready_ = !options_.Device.empty() || WaitForLink(2000);
   if (!ready_) startError_ = "pty link " + options_.Link + " missing";
 }
 
 SimProcess::~SimProcess() { Stop(); }
 
 bool SimProcess::Spawn() {
-  std::vector<std::string> args = {options_.Program, "--par", options_.ParFile, "--pty-link", options_.Link,
-                                   "--no-stdin"};
+  std::vector<std::string> args = {options_.Program, "--par", options_.ParFile, "--no-stdin"};
+  if (options_.Device.empty()) {
+    args.insert(args.end(), {"--pty-link", options_.Link});
+  } else {
+    args.insert(args.end(), {"--device", options_.Device});
+  }
   auto add = [&](const char* option, const std::string& value) {
     if (value.empty()) return;
     args.emplace_back(option);

@@ -14,6 +14,7 @@ struct SimOptions {
   std::string Program;     // path of qz-sim
   std::string ParFile;     // required
   std::string Link;        // the pty link the driver opens (QZ_COM<n>)
+  std::string Device;      // instead of Link: a serial device qz-sim opens itself
   std::string Control;     // control socket; empty: none
   std::string Scenario;    // optional
   std::string Script;      // optional

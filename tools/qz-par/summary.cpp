@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "config/par_stations.h"
 #include "diag/cp1250.h"
 #include "diag/texts.h"
@@ -51,12 +53,6 @@ std::string Range(int first, int count) {
   return count == 1 ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last);
 }
 
-std::string ClaimText(const ChannelClaim& c, int count) {
-  std::string s = "station " + std::to_string(c.Station) + " " + c.What;
-  if (c.Count > 1) s += " " + Range(c.FirstItem, count);
-  return s;
-}
-
 struct Area {
   const char* Name;
   std::uint16_t First;
@@ -69,133 +65,74 @@ std::vector<Area> AreasOf(const StationRecord& st) {
           {"MI", st.ChannelMI, st.NumMemoryIn},   {"MO", st.ChannelMO, st.NumMemoryOut}};
 }
 
-// --- JSON ------------------------------------------------------------------
+using Json = nlohmann::ordered_json;
 
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (char c : utf8) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (b < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", b);
-      out += buf;
-    } else {
-      out += c;
-    }
+Json JsonStation(int n, const StationRecord& st) {
+  Json j;
+  j["number"] = n;
+  j["address"] = st.Address;
+  j["retranslation"] = st.Retranslation;
+  j["name"] = Utf8(st.Name.view());
+  Json counts = Json::object(), channels = Json::object(), status = Json::object();
+  for (const Area& a : AreasOf(st)) {
+    counts[a.Name] = a.Count;
+    channels[a.Name] = Range(a.First, a.Count);
   }
-  return out + "\"";
-}
-
-class Json {
- public:
-  Json& Open(char bracket) {
-    Comma();
-    out_ << bracket;
-    first_ = true;
-    return *this;
-  }
-  Json& Close(char bracket) {
-    out_ << bracket;
-    first_ = false;
-    return *this;
-  }
-  Json& Key(std::string_view key) {
-    Comma();
-    out_ << JsonString(key) << ':';
-    first_ = true;
-    return *this;
-  }
-  Json& Str(std::string_view utf8) { return Raw(JsonString(utf8)); }
-  Json& Int(long long v) { return Raw(std::to_string(v)); }
-  Json& Real(double v) { return Raw(Number(v)); }
-  Json& Bool(bool v) { return Raw(v ? "true" : "false"); }
-  Json& Raw(std::string_view text) {
-    Comma();
-    out_ << text;
-    first_ = false;
-    return *this;
-  }
-  std::string str() const { return out_.str(); }
-
- private:
-  void Comma() {
-    if (!first_) out_ << ',';
-    first_ = true;
-  }
-  std::ostringstream out_;
-  bool first_ = true;
-};
-
-void JsonStation(Json& j, int n, const StationRecord& st) {
-  j.Open('{');
-  j.Key("number").Int(n).Key("address").Int(st.Address).Key("retranslation").Int(st.Retranslation);
-  j.Key("name").Str(Utf8(st.Name.view()));
-  j.Key("counts").Open('{');
-  for (const Area& a : AreasOf(st)) j.Key(a.Name).Int(a.Count);
-  j.Close('}');
-  j.Key("phone").Str(Utf8(st.Phone.view())).Key("dial").Bool(st.PhoneDial != 0);
-  j.Key("channels").Open('{');
-  for (const Area& a : AreasOf(st)) j.Key(a.Name).Str(Range(a.First, a.Count));
-  j.Close('}');
-  j.Key("status_channels").Open('{');
   for (int c = 1; c <= kStatusChannelCount; ++c) {
     const auto sc = static_cast<StatusChannel>(c);
-    if (st.Status(sc) != 0) j.Key(StatusChannelName(sc)).Int(st.Status(sc));
+    if (st.Status(sc) != 0) status[StatusChannelName(sc)] = st.Status(sc);
   }
-  j.Close('}');
-  j.Key("binary_in_inverted").Open('[');
-  for (std::size_t i = 1; i <= kMaxBinarIn; ++i) if (st.BinarInXor[i]) j.Int(static_cast<long long>(i));
-  j.Close(']');
-  j.Key("binary_out_inverted").Open('[');
-  for (std::size_t i = 1; i <= kMaxBinarOut; ++i) if (st.BinarOutXor[i]) j.Int(static_cast<long long>(i));
-  j.Close(']');
-  j.Key("memory_in_block_read").Bool(st.MemoryInArray != 0);
-  j.Key("qq").Open('[');
+  j["counts"] = counts;
+  j["phone"] = Utf8(st.Phone.view());
+  j["dial"] = st.PhoneDial != 0;
+  j["channels"] = channels;
+  j["status_channels"] = status;
+  Json in = Json::array(), out = Json::array();
+  for (std::size_t i = 1; i <= kMaxBinarIn; ++i) if (st.BinarInXor[i]) in.push_back(i);
+  for (std::size_t i = 1; i <= kMaxBinarOut; ++i) if (st.BinarOutXor[i]) out.push_back(i);
+  j["binary_in_inverted"] = in;
+  j["binary_out_inverted"] = out;
+  j["memory_in_block_read"] = st.MemoryInArray != 0;
+  Json qq = Json::array();
   for (const QqVariable* v = st.QqVariables.get(); v; v = v->Next.get()) {
-    j.Open('{').Key("key").Int(v->Key).Key("direction").Str(NameOf(kQqDirections, static_cast<int>(v->Direction)));
-    j.Key("block").Int(v->Block).Key("group").Int(v->Group).Key("item").Int(v->Item);
-    j.Key("type").Str(NameOf(kQqTypes, static_cast<int>(v->Type))).Close('}');
+    qq.push_back({{"key", v->Key}, {"direction", NameOf(kQqDirections, static_cast<int>(v->Direction))},
+                  {"block", v->Block}, {"group", v->Group}, {"item", v->Item},
+                  {"type", NameOf(kQqTypes, static_cast<int>(v->Type))}});
   }
-  j.Close(']');
-  j.Key("memory_blocks").Open('[');
+  j["qq"] = qq;
+  Json blocks = Json::array();
   for (const MemoryBlock* b = st.MemoryBlocks.get(); b; b = b->Next.get()) {
-    j.Open('{').Key("addr").Int(b->Addr).Key("channel").Int(b->Channel).Key("channel_read").Int(b->ChannelRead);
-    j.Key("bytes").Int(b->ByteCount).Key("items").Open('[');
+    Json items = Json::array();
     for (std::size_t i = 0; i < b->Types.size(); ++i) {
-      j.Open('{').Key("type").Str(NameOf(kBlockTypes, b->Types.byte(i)));
-      j.Key("direction").Str(NameOf(kBlockDirections, b->Directions.byte(i))).Close('}');
+      items.push_back({{"type", NameOf(kBlockTypes, b->Types.byte(i))},
+                       {"direction", NameOf(kBlockDirections, b->Directions.byte(i))}});
     }
-    j.Close(']').Close('}');
+    blocks.push_back({{"addr", b->Addr}, {"channel", b->Channel}, {"channel_read", b->ChannelRead},
+                      {"bytes", b->ByteCount}, {"items", items}});
   }
-  j.Close(']');
-  j.Close('}');
+  j["memory_blocks"] = blocks;
+  return j;
 }
 
-}  // namespace
-
-std::vector<std::string> Warnings(const CheckResult& r) {
-  std::vector<std::string> out;
-  for (const ParNote& note : r.Report->Notes) {
-    out.push_back("line " + std::to_string(note.Line) + ": " + Utf8(note.Text));
-  }
-  if (!r.Report->StationsEnd.empty()) {
-    out.push_back("line " + std::to_string(r.Report->StationsEndLine) + ": " + Utf8(r.Report->StationsEnd) +
-                  " - the stations end here; station " + std::to_string(r.State->StationCount) +
-                  " is counted as read so far and later groups are not read");
-  }
-  for (const ChannelConflict& c : r.Conflicts) {
-    const int count = c.LastChannel - c.FirstChannel + 1;
-    out.push_back("channel" + std::string(count > 1 ? "s " : " ") + Range(c.FirstChannel, count) + ": " +
-                  ClaimText(c.Loser, count) + " never reach the host: " + ClaimText(c.Winner, count) +
-                  " claims them first");
+Json JsonWarnings(const std::vector<Finding>& warnings) {
+  Json out = Json::array();
+  for (const Finding& w : warnings) {
+    Json f;
+    if (w.Line > 0) f["line"] = w.Line;
+    f["kind"] = w.Kind;
+    f["text"] = w.Text;
+    out.push_back(f);
   }
   return out;
 }
 
-std::string TextSummary(const CheckResult& r) {
+std::string WarningLine(const Finding& w) {
+  return (w.Line > 0 ? "line " + std::to_string(w.Line) + ": " : std::string()) + w.Text;
+}
+
+}  // namespace
+
+std::string TextSummary(const CheckOutcome& r) {
   const DriverState& s = *r.State;
   std::ostringstream o;
   o << r.File << ": OK, " << int{s.StationCount} << " station(s)\n";
@@ -211,7 +148,7 @@ std::string TextSummary(const CheckResult& r) {
     << s.SleepCount << " time-outs, idle " << s.IdleTime << " ms, self reading " << (s.SelfReading ? "on" : "off")
     << ", stay in queue " << (s.StayInQueueOnTimeout ? "on" : "off") << ", beep " << (s.Beep ? "on" : "off")
     << '\n';
-  o << "          CUC path " << Utf8(s.CucPath.view()) << ", log " << (r.Report->DiagsSeen ? "on ($DIAGS)" : "off")
+  o << "          CUC path " << Utf8(s.CucPath.view()) << ", log " << (r.Report.DiagsSeen ? "on ($DIAGS)" : "off")
     << (s.LogFileName.empty() ? std::string() : ", log file " + Utf8(s.LogFileName.view())) << '\n';
   for (int n = 1; n <= s.StationCount; ++n) {
     const StationRecord& st = s.Station(n);
@@ -249,50 +186,54 @@ std::string TextSummary(const CheckResult& r) {
       o << "  memory inputs defined: " << memIn << (st.MemoryInArray ? " (block read)" : "") << '\n';
     }
   }
-  const auto warnings = Warnings(r);
-  if (!warnings.empty()) {
+  if (!r.Warnings.empty()) {
     o << "Warnings:\n";
-    for (const auto& w : warnings) o << "  " << w << '\n';
+    for (const Finding& w : r.Warnings) o << "  " << WarningLine(w) << '\n';
   }
   return o.str();
 }
 
-std::string JsonSummary(const CheckResult& r) {
+std::string JsonSummary(const CheckOutcome& r) {
   const DriverState& s = *r.State;
   Json j;
-  j.Open('{').Key("file").Str(r.File).Key("ok").Bool(true);
-  j.Key("port").Open('{').Key("driver").Str(s.PortDriverName.empty() ? "SYSTEM" : Utf8(s.PortDriverName.view()));
-  j.Key("port").Int(s.PortNumber).Key("baud").Int(s.Baud).Key("bits").Int(s.DataBits);
-  j.Key("parity").Str(std::string(1, ParityLetter(s.Parity))).Key("stop").Int(s.StopBits);
-  j.Key("options").Int(s.ComOptions).Key("buffer_size").Int(s.BufferSize).Key("irq").Int(s.Irq);
-  j.Key("base").Int(s.BaseAddr).Close('}');
-  j.Key("global").Open('{').Key("address").Int(s.MasterAddress);
-  j.Key("prefix").Str(Hex(s.Prefix.view())).Key("suffix").Str(Hex(s.Suffix.view()));
-  j.Key("presuffix").Str(Hex(s.PreSuffix.view())).Key("answer_time").Real(s.AnswerTime);
-  j.Key("silence_wait").Int(s.SilenceWait).Key("rts_time_on").Int(s.RtsTimeOn).Key("rts_time_off").Int(s.RtsTimeOff);
-  j.Key("def_analog_in_addr").Int(s.DefAnalogInAddr).Key("num_morven_error").Int(s.NumMorvenError);
-  j.Key("sleep_time").Real(s.SleepTime).Key("sleep_count").Int(s.SleepCount).Key("idle_time").Int(s.IdleTime);
-  j.Key("self_reading").Bool(s.SelfReading != 0).Key("stay_in_queue_on_timeout").Bool(s.StayInQueueOnTimeout != 0);
-  j.Key("beep").Bool(s.Beep != 0).Key("cuc_path").Str(Utf8(s.CucPath.view()));
-  j.Key("log_file").Str(Utf8(s.LogFileName.view())).Key("diags").Bool(r.Report->DiagsSeen).Close('}');
-  j.Key("stations").Open('[');
-  for (int n = 1; n <= s.StationCount; ++n) JsonStation(j, n, s.Station(n));
-  j.Close(']');
-  j.Key("warnings").Open('[');
-  for (const auto& w : Warnings(r)) j.Str(w);
-  j.Close(']').Close('}');
-  return j.str() + "\n";
+  j["file"] = r.File;
+  j["ok"] = true;
+  j["port"] = {{"driver", s.PortDriverName.empty() ? std::string("SYSTEM") : Utf8(s.PortDriverName.view())},
+               {"port", s.PortNumber}, {"baud", s.Baud}, {"bits", s.DataBits},
+               {"parity", std::string(1, ParityLetter(s.Parity))}, {"stop", s.StopBits},
+               {"options", s.ComOptions}, {"buffer_size", s.BufferSize}, {"irq", s.Irq}, {"base", s.BaseAddr}};
+  j["global"] = {{"address", s.MasterAddress}, {"prefix", Hex(s.Prefix.view())}, {"suffix", Hex(s.Suffix.view())},
+                 {"presuffix", Hex(s.PreSuffix.view())}, {"answer_time", s.AnswerTime.value()},
+                 {"silence_wait", s.SilenceWait}, {"rts_time_on", s.RtsTimeOn}, {"rts_time_off", s.RtsTimeOff},
+                 {"def_analog_in_addr", s.DefAnalogInAddr}, {"num_morven_error", s.NumMorvenError},
+                 {"sleep_time", s.SleepTime.value()}, {"sleep_count", s.SleepCount}, {"idle_time", s.IdleTime},
+                 {"self_reading", s.SelfReading != 0}, {"stay_in_queue_on_timeout", s.StayInQueueOnTimeout != 0},
+                 {"beep", s.Beep != 0}, {"cuc_path", Utf8(s.CucPath.view())},
+                 {"log_file", Utf8(s.LogFileName.view())}, {"diags", r.Report.DiagsSeen}};
+  Json stations = Json::array();
+  for (int n = 1; n <= s.StationCount; ++n) stations.push_back(JsonStation(n, s.Station(n)));
+  j["stations"] = stations;
+  j["warnings"] = JsonWarnings(r.Warnings);
+  return j.dump() + "\n";
 }
 
-std::string TextError(const std::string& file, int line, const std::string& messageCp1250) {
-  return file + ":" + std::to_string(line) + ": " + Utf8(messageCp1250) + "\n";
+std::string TextError(const CheckOutcome& r) {
+  std::string out = r.File + ":" + (r.ErrorLine > 0 ? std::to_string(r.ErrorLine) + ":" : std::string()) + " " +
+                    Utf8(r.ErrorCp1250) + "\n";
+  for (const Finding& w : r.Warnings) {
+    out += r.File + ":" + (w.Line > 0 ? std::to_string(w.Line) + ":" : std::string()) + " warning: " + w.Text + "\n";
+  }
+  return out;
 }
 
-std::string JsonError(const std::string& file, int line, const std::string& messageCp1250) {
+std::string JsonError(const CheckOutcome& r) {
   Json j;
-  j.Open('{').Key("file").Str(file).Key("ok").Bool(false).Key("line").Int(line);
-  j.Key("error").Str(Utf8(messageCp1250)).Close('}');
-  return j.str() + "\n";
+  j["file"] = r.File;
+  j["ok"] = false;
+  if (r.ErrorLine > 0) j["line"] = r.ErrorLine;
+  j["error"] = Utf8(r.ErrorCp1250);
+  j["warnings"] = JsonWarnings(r.Warnings);
+  return j.dump() + "\n";
 }
 
 }  // namespace qz::tool

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "serial/port_setup.h"
+#include "serial/termios_settings_posix.h"
+
 namespace qz::sim {
 
 namespace {
@@ -27,22 +30,6 @@ bool MakeRaw(int fd, std::string& error) {
     return false;
   }
   return true;
-}
-
-speed_t SpeedCode(int baud) {
-  switch (baud) {
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
-  }
 }
 
 }  // namespace
@@ -72,8 +59,27 @@ bool OpenPty(LineEndpoint& line, std::string& error) {
   return true;
 }
 
-bool OpenDevice(const std::string& path, int baud, int dataBits, int parity, int stopBits, LineEndpoint& line,
-                std::string& error) {
+LineSettings DeviceSettings(int baud, int dataBits, int parity, int stopBits) {
+  // The same reading of the [COM] codes as the driver's, so both ends agree.
+  LineSettings settings;
+  settings.Baudrate = baud;
+  settings.DataBits = DataBitsFromCode(static_cast<std::uint16_t>(dataBits));
+  settings.Parity = ParityFromCode(static_cast<std::uint16_t>(parity), eParity::paNone);
+  settings.StopBits = StopBitsFromCode(static_cast<std::uint16_t>(stopBits));
+  settings.FlowMode = eFlowControl::fcNone;
+  settings.CheckParity = true;
+  return settings;
+}
+
+bool ComposeDeviceTermios(const LineSettings& settings, termios& t) {
+  if (ComposeTermios(settings, t) != 0) return false;
+  // Reads that find nothing return at once with 0 bytes; the server polls.
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  return true;
+}
+
+bool OpenDevice(const std::string& path, const LineSettings& settings, LineEndpoint& line, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
     error = "cannot open " + path + ": " + std::strerror(errno);
@@ -86,29 +92,27 @@ bool OpenDevice(const std::string& path, int baud, int dataBits, int parity, int
     CloseLine(line);
     return false;
   }
-  ::cfmakeraw(&t);
-  t.c_cflag |= CLOCAL | CREAD;
-  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  t.c_cflag |= dataBits == 5 ? CS5 : dataBits == 6 ? CS6 : dataBits == 7 ? CS7 : CS8;
-  if (parity == 1) t.c_cflag |= PARENB;
-  if (parity == 2) t.c_cflag |= PARENB | PARODD;
-  if (stopBits == 2) t.c_cflag |= CSTOPB;
-  t.c_cc[VMIN] = 0;
-  t.c_cc[VTIME] = 0;
-  const speed_t speed = SpeedCode(baud);
-  if (speed == B0) {
-    error = "no standard speed code for " + std::to_string(baud) + " Bd";
+  if (!ComposeDeviceTermios(settings, t)) {
+    error = "the framing of the parameter file has no equivalent on this system";
     CloseLine(line);
     return false;
   }
-  ::cfsetispeed(&t, speed);
-  ::cfsetospeed(&t, speed);
   if (::tcsetattr(fd, TCSANOW, &t) != 0) {
     error = "cannot set up " + path + ": " + std::strerror(errno);
     CloseLine(line);
     return false;
   }
+  if (!HasSpeedCode(settings.Baudrate) && SetCustomSpeed(fd, settings.Baudrate) != 0) {
+    error = "cannot set " + std::to_string(settings.Baudrate) + " Bd on " + path + ": " + std::strerror(errno);
+    CloseLine(line);
+    return false;
+  }
   return true;
+}
+
+bool OpenDevice(const std::string& path, int baud, int dataBits, int parity, int stopBits, LineEndpoint& line,
+                std::string& error) {
+  return OpenDevice(path, DeviceSettings(baud, dataBits, parity, stopBits), line, error);
 }
 
 void CloseLine(LineEndpoint& line) {

@@ -2,9 +2,13 @@
 // The simulator's end of the serial line: a real port or a new pty pair,
 // and a writer that lets bytes leave at the pace of the line's baud rate.
 
+#include <termios.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "serial/serial_types.h"
 
 namespace qz::sim {
 
@@ -16,8 +20,13 @@ struct LineEndpoint {
 
 // A pty pair in raw mode; the master is the simulator's end.
 bool OpenPty(LineEndpoint& line, std::string& error);
-// A serial device in raw mode at the given rate, data bits, parity
-// (0 none, 1 even, 2 odd) and stop bits.
+// The port settings of the [COM] codes BAUD, BITS, PARITY (0 none, 1 even,
+// 2 odd, 3 mark, 4 space) and STOP, read as the driver reads them.
+LineSettings DeviceSettings(int baud, int dataBits, int parity, int stopBits);
+// Raw mode with those settings; false when the system has no equivalent.
+bool ComposeDeviceTermios(const LineSettings& settings, termios& t);
+// A serial device in raw mode with the settings.
+bool OpenDevice(const std::string& path, const LineSettings& settings, LineEndpoint& line, std::string& error);
 bool OpenDevice(const std::string& path, int baud, int dataBits, int parity, int stopBits, LineEndpoint& line,
                 std::string& error);
 void CloseLine(LineEndpoint& line);

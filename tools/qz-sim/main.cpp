@@ -7,10 +7,13 @@
 //
 // Without --device it creates a pty pair and prints the path the driver
 // opens on the first line of stdout. SIGTERM or SIGINT ends it with one
-// summary line per station. Exit status: 0 after a clean stop, 1 when it
-// cannot start, 2 for a usage error.
+// summary line per station. On a real port it uses the [COM] group's data
+// bits, parity and stop bits. Exit status: 0 after a clean stop (and after
+// --help, --version), 1 when it cannot start, 2 for a usage error.
 
 #include <unistd.h>
+
+#include <CLI/CLI.hpp>
 
 #include <chrono>
 #include <csignal>
@@ -26,6 +29,10 @@
 #include "responder.h"
 #include "server.h"
 #include "sim_config.h"
+
+#ifndef QZ_VERSION
+#define QZ_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -44,17 +51,6 @@ struct Options {
   int AckTimeoutMs = 3000;
 };
 
-int Usage(const char* why) {
-  if (why) std::fprintf(stderr, "qz-sim: %s\n", why);
-  std::fputs(
-      "usage: qz-sim --par FILE [--pty-link PATH | --device PATH] [--scenario FILE]\n"
-      "              [--script FILE] [--transcript FILE|-] [--control SOCKET] [--no-stdin]\n"
-      "              [--turnaround-ms N] [--no-pace] [--baud N] [--ack-timeout-ms N]\n"
-      "              [--clock \"YYYY-MM-DD hh:mm:ss\"]\n",
-      stderr);
-  return 2;
-}
-
 bool ReadFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -64,43 +60,40 @@ bool ReadFile(const std::string& path, std::string& text) {
   return true;
 }
 
-bool ParseInt(const char* text, int& out) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (!end || *end != '\0' || v < 0 || v > 10000000) return false;
-  out = static_cast<int>(v);
-  return true;
-}
+constexpr int kExitUsage = 2;
 
-int ParseArgs(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](std::string& target) {
-      if (i + 1 >= argc) return false;
-      target = argv[++i];
-      return true;
-    };
-    auto number = [&](int& target) { return i + 1 < argc && ParseInt(argv[++i], target); };
-    bool ok = true;
-    if (a == "--par") ok = value(o.Par);
-    else if (a == "--pty-link") ok = value(o.PtyLink);
-    else if (a == "--device") ok = value(o.Device);
-    else if (a == "--scenario") ok = value(o.Scenario);
-    else if (a == "--script") ok = value(o.Script);
-    else if (a == "--transcript") ok = value(o.Transcript);
-    else if (a == "--control") ok = value(o.Control);
-    else if (a == "--clock") ok = value(o.Clock);
-    else if (a == "--turnaround-ms") ok = number(o.TurnaroundMs);
-    else if (a == "--baud") ok = number(o.Baud) && o.Baud > 0;
-    else if (a == "--ack-timeout-ms") ok = number(o.AckTimeoutMs);
-    else if (a == "--no-pace") o.Pace = false;
-    else if (a == "--no-stdin") o.Stdin = false;
-    else if (a == "--help" || a == "-h") return Usage(nullptr);
-    else return Usage(("unknown option " + a).c_str());
-    if (!ok) return Usage(("bad or missing value for " + a).c_str());
+// The options; 0 to go on, otherwise the exit status (0 after --help or
+// --version).
+int ParseArgs(int argc, char** argv, Options& o, bool& done) {
+  CLI::App app{"Plays the Vorlan stations of a parameter file on a serial line: a new pty, or a real port "
+               "with the [COM] group's speed, data bits, parity and stop bits."};
+  app.set_version_flag("--version", std::string("qz-sim ") + QZ_VERSION);
+  app.add_option("--par", o.Par, "parameter file with the stations to play")->required();
+  CLI::Option* link = app.add_option("--pty-link", o.PtyLink, "make a pty and link this path to its slave");
+  app.add_option("--device", o.Device, "use this serial device instead of a pty")->excludes(link);
+  app.add_option("--scenario", o.Scenario, "values that change over time");
+  app.add_option("--script", o.Script, "timed commands (faults)");
+  app.add_option("--transcript", o.Transcript, "write every frame and event to this file, - for stderr");
+  app.add_option("--control", o.Control, "Unix socket that takes commands");
+  app.add_option("--clock", o.Clock, "station clock at the start, \"YYYY-MM-DD hh:mm:ss\" (default: now)");
+  app.add_option("--turnaround-ms", o.TurnaroundMs, "pause before each answer")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 10000000));
+  app.add_option("--baud", o.Baud, "line speed instead of the file's BAUD")->check(CLI::Range(1, 10000000));
+  app.add_option("--ack-timeout-ms", o.AckTimeoutMs, "wait for the acknowledgement of a report")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 10000000));
+  bool noPace = false, noStdin = false;
+  app.add_flag("--no-pace", noPace, "write answers at once, not at the line's speed");
+  app.add_flag("--no-stdin", noStdin, "take no commands from stdin");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    done = true;
+    return app.exit(e) == 0 ? 0 : kExitUsage;
   }
-  if (o.Par.empty()) return Usage("--par is required");
-  if (!o.Device.empty() && !o.PtyLink.empty()) return Usage("--device and --pty-link exclude each other");
+  o.Pace = !noPace;
+  o.Stdin = !noStdin;
   return 0;
 }
 
@@ -133,7 +126,8 @@ bool ClockBase(const std::string& text, qz::sim::StationSeconds& out) {
 
 int main(int argc, char** argv) {
   Options o;
-  if (const int rc = ParseArgs(argc, argv, o); rc != 0) return rc;
+  bool done = false;
+  if (const int rc = ParseArgs(argc, argv, o, done); done) return rc;
 
   qz::sim::SimSetup setup;
   std::string error;
@@ -146,7 +140,10 @@ int main(int argc, char** argv) {
   qz::sim::ResponderOptions ro;
   ro.TurnaroundMs = o.TurnaroundMs;
   ro.AckTimeoutMs = o.AckTimeoutMs;
-  if (!ClockBase(o.Clock, ro.WallBase)) return Usage("--clock wants \"YYYY-MM-DD hh:mm:ss\"");
+  if (!ClockBase(o.Clock, ro.WallBase)) {
+    std::fputs("qz-sim: --clock wants \"YYYY-MM-DD hh:mm:ss\"\n", stderr);
+    return kExitUsage;
+  }
   qz::sim::Responder responder(setup, ro);
 
   if (!o.Scenario.empty()) {
@@ -180,7 +177,10 @@ int main(int argc, char** argv) {
   qz::sim::LineEndpoint line;
   const bool opened = o.Device.empty()
                           ? qz::sim::OpenPty(line, error)
-                          : qz::sim::OpenDevice(o.Device, setup.Baud, 8, 0, setup.BitsPerChar >= 11 ? 2 : 1, line, error);
+                          : qz::sim::OpenDevice(o.Device,
+                                                qz::sim::DeviceSettings(setup.Baud, setup.DataBits, setup.Parity,
+                                                                        setup.StopBits),
+                                                line, error);
   if (!opened) {
     std::fprintf(stderr, "qz-sim: %s\n", error.c_str());
     return 1;

@@ -57,6 +57,9 @@ void FromState(const DriverState& state, SimSetup& out) {
   const int data = state.DataBits >= 5 && state.DataBits <= 8 ? state.DataBits : 8;
   const int stop = state.StopBits == 2 ? 2 : 1;
   out.BitsPerChar = 1 + data + (state.Parity != 0 ? 1 : 0) + stop;
+  out.DataBits = state.DataBits;
+  out.Parity = state.Parity;
+  out.StopBits = state.StopBits;
   const double answer = state.AnswerTime.value();
   if (answer > 0 && answer < 3600) out.AnswerTimeMs = static_cast<int>(std::lround(answer * 1000));
   out.SilenceWaitMs = state.SilenceWait;

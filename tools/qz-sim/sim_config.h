@@ -58,6 +58,9 @@ struct SimSetup {
   LineFraming Line;
   int Baud = 9600;
   int BitsPerChar = 10;  // start, data, parity, stop bits
+  int DataBits = 8;      // the [COM] codes BITS, PARITY and STOP as written
+  int Parity = 0;
+  int StopBits = 1;
   int AnswerTimeMs = 1000;
   int SilenceWaitMs = 0;
   std::vector<StationSetup> Stations;
