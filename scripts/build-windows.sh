@@ -17,7 +17,8 @@ for arch in i686 x86_64; do
   dir=build-mingw-$arch
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release \
     -DQZ_TESTS=OFF -DQZ_BENCHMARKS=OFF -DQZ_WERROR=ON
-  cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target qzdrk485
+  cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target qzdrk485 qz-host
+  echo "$dir/qz-host.exe imports: $("$arch-w64-mingw32-objdump" -p "$dir/qz-host.exe" | awk '/DLL Name/ {print $3}' | tr '\n' ' ')"
   imports=$("$arch-w64-mingw32-objdump" -p "$dir/qzdrk485.dll" | awk '/DLL Name/ {print $3}')
   echo "$dir/qzdrk485.dll imports: $(echo $imports)"
   if echo "$imports" | grep -viqE '^(kernel32|msvcrt|user32|psapi)\.dll$'; then

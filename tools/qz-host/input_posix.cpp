@@ -63,8 +63,10 @@ class ReadlineInput : public CommandSource {
   ReadlineInput(int fd, const char* prompt) : fd_(fd), prompt_(prompt) {
     self_ = this;
     in_ = ::fdopen(::dup(fd), "r");
+    // The prompt and the echo go to the terminal the keys come from.
+    out_ = fd == STDIN_FILENO ? nullptr : ::fdopen(::dup(fd), "w");
     rl_instream = in_;
-    rl_outstream = stdout;
+    rl_outstream = out_ ? out_ : stdout;
     rl_catch_signals = 0;  // the harness stops on SIGINT itself
     rl_catch_sigwinch = 0;
     // A pasted block runs line by line, like typed lines.
@@ -74,7 +76,9 @@ class ReadlineInput : public CommandSource {
   ~ReadlineInput() override {
     if (installed_) rl_callback_handler_remove();
     rl_instream = nullptr;
+    rl_outstream = nullptr;
     if (in_) std::fclose(in_);
+    if (out_) std::fclose(out_);
     self_ = nullptr;
   }
   ReadlineInput(const ReadlineInput&) = delete;
@@ -133,6 +137,7 @@ class ReadlineInput : public CommandSource {
   int fd_;
   std::string prompt_;
   std::FILE* in_ = nullptr;
+  std::FILE* out_ = nullptr;
   bool open_ = true;
   bool installed_ = true;
   std::vector<std::string> lines_;

@@ -162,7 +162,10 @@ class Harness {
     }
     unreported_.clear();
     std::string notes;
-    for (const std::string& n : notes_) notes += (notes.empty() ? "" : "\n") + n;
+    for (const std::string& n : notes_) {
+      if (!notes.empty()) notes += '\n';
+      notes += n;
+    }
     qzhost::ScreenContext c{&layout_.Files, notes, &recent_};
     input.BeforeOutput();
     const std::string screen = qzhost::Screen(r, c);

@@ -32,14 +32,20 @@ std::string Fixed(const std::optional<double>& v, int decimals) {
 
 std::string Plain(const std::vector<std::optional<double>>& values) {
   std::string out;
-  for (const auto& v : values) out += (out.empty() ? "" : " ") + Fixed(v, 2);
+  for (const auto& v : values) {
+    if (!out.empty()) out += ' ';
+    out += Fixed(v, 2);
+  }
   return out;
 }
 
 // Groups of eight bits, as the stations number their inputs.
 std::string Bits(const std::string& bits) {
   std::string out;
-  for (std::size_t i = 0; i < bits.size(); ++i) out += (i && i % 8 == 0 ? " " : "") + std::string(1, bits[i]);
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (i && i % 8 == 0) out += ' ';
+    out += bits[i];
+  }
   return out;
 }
 
@@ -102,10 +108,11 @@ void StationScreen(std::ostringstream& o, const StationValues& s) {
   if (!s.MO.empty()) o << "    MO " << Plain(s.MO) << "\n";
   for (const QqReading& q : s.Qq) {
     o << "    QQ " << q.Var.Key << " [" << QqAddressText(q.Var) << "] " << QqTypeName(q.Var.Type) << " "
-      << QqDirectionName(q.Var.Direction) << " = "
-      << (q.Var.Type == qz::QqType::String ? (q.Text ? "\"" + Trimmed(*q.Text) + "\"" : std::string("?"))
-                                           : Fixed(q.Number, q.Var.Type == qz::QqType::Real ? 2 : 0))
-      << "\n";
+      << QqDirectionName(q.Var.Direction) << " = ";
+    if (q.Var.Type != qz::QqType::String) o << Fixed(q.Number, q.Var.Type == qz::QqType::Real ? 2 : 0);
+    else if (q.Text) o << '"' << Trimmed(*q.Text) << '"';
+    else o << '?';
+    o << "\n";
   }
   for (const BlockReading& b : s.Blocks) {
     o << "    MB read " << b.Block->ChannelRead << ":";
