@@ -140,6 +140,39 @@ TEST_F(CommandsTest, SampleReadOutStartsWhenTheDriverSaysItRuns) {
   EXPECT_EQ(host_.Calls[2].Channel, 60003u);
 }
 
+// The driver writes the file when channel 60021 is written; the harness names it.
+class SampleFileHost : public RecordingHost {
+ public:
+  explicit SampleFileHost(std::string path) : path_(std::move(path)) {}
+  void Output(std::uint32_t channel, const HostValue& value) override {
+    RecordingHost::Output(channel, value);
+    if (channel != 60021) return;
+    Values[60022] = Writable ? 1 : 0;
+    if (Writable) ::qz::testing::WriteFile(path_, std::string(16368, '\0'));
+  }
+  bool Writable = true;
+
+ private:
+  std::string path_;
+};
+
+TEST(SampleFileCommandTest, NamesTheFileTheDriverWroteOrSaysItFailed) {
+  ::qz::testing::TempDir root;
+  ::qz::testing::ScopedEnv env("QZ_ROOT", root.path().string());  // the default sample folder
+  LayoutFile file;
+  ASSERT_TRUE(file.error().empty()) << file.error();
+  EXPECT_EQ(file.layout().Files.SampleFolder, root.file(""));
+  SampleFileHost host(root.file("10162410.CUC"));
+  Commands commands(host, file.layout());
+  const CommandResult written = commands.Run("cuc");
+  EXPECT_TRUE(written.Ok) << written.Message;
+  EXPECT_EQ(written.Message, "sample file written: " + root.file("10162410.CUC"));
+  host.Writable = false;
+  const CommandResult failed = commands.Run("cuc");
+  EXPECT_FALSE(failed.Ok);
+  EXPECT_NE(failed.Message.find("could not be written into " + root.file("")), std::string::npos) << failed.Message;
+}
+
 TEST_F(CommandsTest, QuitEndsAndEmptyLinesSayNothing) {
   EXPECT_TRUE(Run("quit").Quit);
   EXPECT_TRUE(Run("exit").Quit);

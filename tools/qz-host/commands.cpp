@@ -208,7 +208,7 @@ CommandResult Commands::SampleFile() {
   if (!ok || *ok == 0) return Refuse("the sample file could not be written into " + folder);
   std::string newest;
   std::error_code ec;
-  fs::file_time_type newestTime{};
+  auto newestTime = fs::file_time_type::min();
   for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
     const std::string name = entry.path().filename().string();
     if (name.size() < 4 || name.substr(name.size() - 4) != ".CUC") continue;
