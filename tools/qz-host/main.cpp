@@ -215,18 +215,16 @@ int main(int argc, char** argv) {
   const bool running = api.Init(h, static_cast<int32_t>(o.Par.size()), o.Par.c_str(), nullptr, message, o.Level,
                                 nullptr, nullptr, nullptr) != 0;
   if (o.Show) host.Window(1);
+  // The sample buffer outlives the instance: the driver's thread writes into it until Done.
+  std::vector<uint8_t> samples(kSampleBufferBytes, 0);
   int rc = 1;
-  if (!running) {
+  if (running) {
+    api.SetBufferAddr(h, 65532, samples.data());
+    rc = Harness(o, *layout, host).Run();
+  } else {
     std::fprintf(stderr, "qz-host: the driver did not start: %s\n", qz::Cp1250ToUtf8(message).c_str());
     for (const auto& e : qzhost::ParseWindowText(host.WindowText()).Events) std::fprintf(stderr, "  %s\n", e.c_str());
     std::fprintf(stderr, "qz-host: %s\n", qzhost::FilesText(layout->Files).c_str());
-  } else {
-    std::vector<uint8_t> samples(kSampleBufferBytes, 0);
-    api.SetBufferAddr(h, 65532, samples.data());
-    rc = Harness(o, *layout, host).Run();
-    api.Done(h);
-    api.DisposeDriver(h);
-    return rc;
   }
   api.Done(h);
   api.DisposeDriver(h);
