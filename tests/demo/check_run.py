@@ -84,9 +84,10 @@ def check_values(objs):
     missing = [s["name"] for s in last["stations"] if not delivered(s)]
     if missing:
         sys.exit("no values from: " + ", ".join(missing))
-    silent = [s["name"] for s in last["stations"] if s["state"] != "answering"]
+    answering = {s["n"] for r in rs for s in r["stations"] if s["state"] == "answering"}
+    silent = [s["name"] for s in last["stations"] if s["n"] not in answering]
     if silent:
-        sys.exit("not shown answering: " + ", ".join(silent))
+        sys.exit("never shown answering: " + ", ".join(silent))
     answers, received = check_format(objs, rs)
     st = last["statistics"]
     print(f"every station delivered values; sent {st['sent']:.0f}, received {st['received']:.0f}, "
