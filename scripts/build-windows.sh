@@ -17,9 +17,12 @@ for arch in i686 x86_64; do
   dir=build-mingw-$arch
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DCMAKE_BUILD_TYPE=Release \
     -DQZ_TESTS=OFF -DQZ_BENCHMARKS=OFF -DQZ_WERROR=ON
-  cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target qzdrk485 qz-par
-  # qz-par.exe, the parameter-file checker, runs without the compiler's DLLs.
-  "$arch-w64-mingw32-objdump" -p "$dir/tools/qz-par/qz-par.exe" | grep -qi 'DLL Name: lib' && { echo "qz-par.exe needs mingw DLLs" >&2; exit 1; }
+  cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 2)" --target qzdrk485 qz-par qz-host
+  # The tools run without the compiler's DLLs.
+  for exe in "$dir/tools/qz-par/qz-par.exe" "$dir/qz-host.exe"; do
+    echo "$exe imports: $("$arch-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name/ {print $3}' | tr '\n' ' ')"
+    "$arch-w64-mingw32-objdump" -p "$exe" | grep -qi 'DLL Name: lib' && { echo "$exe needs mingw DLLs" >&2; exit 1; }
+  done
   imports=$("$arch-w64-mingw32-objdump" -p "$dir/qzdrk485.dll" | awk '/DLL Name/ {print $3}')
   echo "$dir/qzdrk485.dll imports: $(echo $imports)"
   if echo "$imports" | grep -viqE '^(kernel32|msvcrt|user32|psapi)\.dll$'; then

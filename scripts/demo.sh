@@ -30,7 +30,7 @@ link="$work/com1"
 "$build/tools/qz-sim/qz-sim" --par "$par" --scenario "$scenario" --pty-link "$link" --no-stdin \
   ${QZ_DEMO_SIM_ARGS:-} --transcript "$work/transcript.txt" >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; echo "demo files (HDB, log, .CUC, line transcript) in $work" >&2' EXIT
 for _ in $(seq 100); do
   [ -e "$link" ] && break
   if ! kill -0 "$sim" 2>/dev/null; then

@@ -3,6 +3,7 @@
 # what the host harness recorded.
 #   run_demo_test.sh values BUILD_DIR
 #   run_demo_test.sh sleep BUILD_DIR
+#   run_demo_test.sh commands BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -20,6 +21,12 @@ case "$mode" in
     QZ_DEMO_PAR="$here/fast-line.par" QZ_DEMO_SIM_ARGS="--script $here/silent-station.txt" \
       "$root/scripts/demo.sh" --for 9 --json --interval 500 >"$work/run.jsonl"
     python3 "$here/check_run.py" sleep 3 <"$work/run.jsonl"
+    ;;
+  commands)
+    # Seven commands piped in one piece, the last without its newline.
+    printf 'w 97 1\nw 99999 1\nq 97\nhist 9 1\nhist 1 9\nr 1\nsave' |
+      "$root/scripts/demo.sh" --for 3 --json --interval 500 >"$work/run.jsonl"
+    python3 "$here/check_run.py" commands 7 <"$work/run.jsonl"
     ;;
   *) echo "unknown mode $mode" >&2; exit 2 ;;
 esac

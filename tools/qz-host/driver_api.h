@@ -1,9 +1,10 @@
 #pragma once
-// The driver library as the SCADA host sees it: loaded by path, reached only
-// through its exports.
+// The driver library as the SCADA host sees it: loaded by path (dlopen, or
+// LoadLibrary on Windows), reached only through its exports.
 
 #include <string>
 
+#include "host_calls.h"
 #include "qzdrk485.h"
 
 namespace qzhost {
@@ -33,15 +34,30 @@ class DriverApi {
   decltype(&::GetInput) GetInput = nullptr;
   decltype(&::OutputRequest) OutputRequest = nullptr;
 
-  // The status window as the driver's window query gives it (Windows-1250).
-  std::string WindowText(DriverHandle* h) const;
-
  private:
   template <class F>
   void Bind(F& f, const char* name);
+  void* Symbol(const char* name) const;
 
   void* lib_ = nullptr;
   std::string error_;
+};
+
+// One driver instance's exports.
+class DriverHost : public HostCalls {
+ public:
+  DriverHost(const DriverApi& api, DriverHandle* h) : api_(api), h_(h) {}
+
+  void Output(std::uint32_t channel, const HostValue& value) override;
+  void RequestInput(std::uint32_t channel) override;
+  std::optional<HostValue> Input(std::uint32_t channel, std::uint32_t type) override;
+  std::optional<std::string> InputText(std::uint32_t channel) override;
+  void Window(std::uint32_t code) override;
+  std::string WindowText() override;
+
+ private:
+  const DriverApi& api_;
+  DriverHandle* h_;
 };
 
 }  // namespace qzhost

@@ -1,0 +1,11 @@
+# The host harness's logic without a terminal, and its program's options.
+if(TARGET test_harness)
+  target_link_libraries(test_harness PRIVATE qzhostlib)
+  target_compile_definitions(test_harness PRIVATE QZ_PROJECT_VERSION="${PROJECT_VERSION}")
+endif()
+if(TARGET qz-host)
+  foreach(option --help --version)
+    add_test(NAME qz_host${option} COMMAND qz-host ${option})
+    set_tests_properties(qz_host${option} PROPERTIES LABELS harness)
+  endforeach()
+endif()
