@@ -11,6 +11,7 @@
 
 #include "config/driver_state.h"
 #include "engine/engine_io.h"
+#include "protocol/answer_pairing.h"
 #include "protocol/frame_assembler.h"
 
 namespace qz {
@@ -45,6 +46,8 @@ class TransactionMachine {
   void HandleTimeout();
 
   void QueueOutcome(bool success);
+  void SendRequest();
+  void Receive(const ShortStr& message);
   void Send(const ShortStr& text, Phase next);
   bool TxDone();
   void SetRts(bool on);
@@ -61,6 +64,11 @@ class TransactionMachine {
   EngineIo& io_;
   FrameAssembler assembler_;
   bool accepted_ = false;
+  // The request on the line: what answers it, and the position in the
+  // received stream from which its answer can come (bytes already received
+  // when it was written belong to earlier exchanges).
+  AnswerKey expected_;
+  std::uint64_t answersFrom_ = 0;
 };
 
 // The request kind of a poll-ring step (1..5; 0 also reads binary inputs).
