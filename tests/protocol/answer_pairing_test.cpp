@@ -31,6 +31,7 @@ class Pairing : public testing::ProtocolFixture {
     direct.NumAnalogIn = 2;
     direct.DefAnalogInAddr = 0x0100;
     direct.NumCounterIn = 8;
+    direct.NumBinarOut = 8;
     direct.NumMemoryOut = 1;
     direct.MemoryOut[1].Address = 0x0400;
     direct.MemoryOut[1].Type = MemoryType::Real;
@@ -86,7 +87,8 @@ TEST_F(Pairing, AnAnswerCarriesTheCodesOfItsRequestAndComesFromTheStationAsked) 
       {"counters for counters", 1, 2, {}, Y(5, Hex("43 01") + std::string(16, '\0')), true},
       {"plain counters for read-and-zero", 1, 3, {}, Y(5, Hex("43 01") + std::string(16, '\0')), false},
       {"read-and-zero answer", 1, 3, {}, Y(5, Hex("43 81")), true},
-      {"output echo", 1, 4, {}, Y(5, Hex("62 01 00")), false},  // no outputs: no frame, nothing pairs
+      {"output echo", 1, 4, {}, Y(5, Hex("62 01 00")), true},
+      {"binary inputs for an output write", 1, 4, {}, Y(5, Hex("42 01 05")), false},
       {"memory write acknowledged", 1, 5, {}, Y(5, Hex("6E 00 04 03 40 00 00")), true},
       {"memory write at another address", 1, 5, {}, Y(5, Hex("6E 03 04 03 40 00 00")), false},
       {"QQ write", 1, 15, qqWrite, Y(5, "QQ" + qqWrite), true},
