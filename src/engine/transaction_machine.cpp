@@ -296,6 +296,7 @@ void TransactionMachine::AwaitAnswer() {
   const std::uint64_t headers = assembler_.Counters().Started - started;
   if (headers) engine_.ReceivedCount = engine_.ReceivedCount.value() + static_cast<double>(headers);
   if (accepted_) {
+    NoteExchangeEnd(true);
     Beep(2000);
     engine_.LineSilence = 0.0;
     engine_.AwaitingAnswer = 0;
@@ -303,6 +304,7 @@ void TransactionMachine::AwaitAnswer() {
     engine_.Timer(PhaseTimer::Silence) = 0.0;
     QueueOutcome(true);
   } else if (engine_.AnswerTimer.value() > AnswerTimeSeconds() && engine_.AwaitingAnswer) {
+    NoteExchangeEnd(false);
     SetPhase(Phase::Timeout);
     engine_.ErrorCount = engine_.ErrorCount.value() + 1;
     QueueOutcome(false);
@@ -311,12 +313,30 @@ void TransactionMachine::AwaitAnswer() {
   }
 }
 
+// A frame that is not the answer and carries no report answers an earlier
+// request of its sender. Its values are older than the ones the station
+// gives now when it is the station asked, and older than the ones it gave
+// since when its last exchange was answered.
+bool TransactionMachine::IsStaleAnswer(const ShortStr& message) const {
+  if (CarriesReport(message.view())) return false;
+  const std::uint8_t sender = SenderAddress(message.view());
+  if (expected_.Known && sender == expected_.Station) return true;
+  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state_.Stations[static_cast<std::size_t>(n)];
+    if (slot && slot->Address == sender) return answeredLast_[static_cast<std::size_t>(n)];
+  }
+  return false;
+}
+
+void TransactionMachine::NoteExchangeEnd(bool answered) {
+  if (engine_.ActiveStation <= kMaxStations) answeredLast_[engine_.ActiveStation] = answered;
+}
+
 // Every accepted frame is decoded. It completes the exchange only when it
 // answers the request on the line and began after the request was written;
 // then it travels with the frame that was sent. Another frame travels
-// alone, so that no answer is read against a request it does not answer;
-// when it comes from the station asked and is no report, it is a late
-// answer to an earlier request, and its values are not stored.
+// alone, so that no answer is read against a request it does not answer,
+// and a stale answer among them stores no values.
 void TransactionMachine::Receive(const ShortStr& message) {
   engine_.AcceptedCount = engine_.AcceptedCount.value() + 1;
   const bool answer = engine_.AwaitingAnswer && assembler_.FrameStart() >= answersFrom_ &&
@@ -328,8 +348,7 @@ void TransactionMachine::Receive(const ShortStr& message) {
     accepted_ = true;
     return;
   }
-  const bool late = expected_.Known && SenderAddress(message.view()) == expected_.Station &&
-                    !CarriesReport(message.view());
+  const bool late = IsStaleAnswer(message);
   LogLine(state_, text::kLogReceiveData, late ? text::kLogRxLateAnswer : text::kLogRxNotTheAnswer);
   engine_.Received.Add(message, ShortStr(), late ? AnswerValues::Skip : AnswerValues::Store);
 }

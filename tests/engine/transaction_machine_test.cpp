@@ -615,5 +615,49 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   EXPECT_EQ(e.ErrorCount.value(), 1.0) << "only the first read went unanswered";
 }
 
+// A late answer of another station is stored when that station has not
+// answered since (it is the newest word from it), and not when it has.
+TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
+  decodeForReal = true;
+  state->SelfReading = 0;
+  StationRecord& st = state->Station(1);
+  auto waitForRequest = [&] {
+    for (int i = 0; i < 300 && e.ThreadPhase != 2; ++i) {
+      line.Drain();
+      Cycle();
+    }
+    ASSERT_EQ(e.ThreadPhase, 2);
+  };
+  // Station 1 does not answer in time; while station 2 is asked, its late
+  // answer comes: input 1 on.
+  e.ReadQueue.Insert(Write(1, 0, 1));
+  waitForRequest();
+  Cycle(1100);
+  e.ReadQueue.Clear();
+  e.ReadQueue.Insert(Write(2, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 1) << "stored: nothing newer from station 1";
+  EXPECT_EQ(e.ThreadPhase, 2) << "and station 2 is still awaited";
+  line.Receive(AnswerFrame(12, "B\x01\x00"));
+  RunToIdle();
+  // Station 1 answers (input 1 off); then an older answer of it, one more
+  // time late, comes while station 2 is asked.
+  e.ReadQueue.Insert(Write(1, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x00"));
+  RunToIdle();
+  ASSERT_EQ(st.BinarInValue[1], 0);
+  e.ReadQueue.Insert(Write(2, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 0) << "not taken back to what it said before";
+  line.Receive(AnswerFrame(12, "B\x01\x00"));
+  RunToIdle();
+  EXPECT_TRUE(e.ReadQueue.Empty());
+}
+
 }  // namespace
 }  // namespace qz
