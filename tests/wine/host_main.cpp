@@ -205,25 +205,32 @@ int RunRate(Checks& checks, const std::string& library, const std::string& par, 
   LineSession line(api);
   if (!checks.Expect("Init opens the line", line.Init(par, name), line.Message())) return 1;
   // From one refresh of the statistics line to another, SECONDS apart.
-  std::optional<LineCounters> first;
-  PumpUntil([&] { return (first = line.Counters()) && first->Received > 0; }, 5000);
-  if (!checks.Expect("answers arrive", first.has_value() && first->Received > 0)) return 1;
-  PumpUntil([&] { return line.Counters()->Received != first->Received; }, 2000);
-  first = line.Counters();
-  const double start = NowMs();
+  const auto received = [&line] {
+    const auto counters = line.Counters();
+    return counters ? counters->Received : -1;
+  };
+  if (!checks.Expect("answers arrive", PumpUntil([&] { return received() > 0; }, 5000))) return 1;
+  // The counters just after a refresh, and when it was seen.
+  const auto nextRefresh = [&](double& at) {
+    const double now = received();
+    PumpUntil([&] { return received() != now; }, 2000);
+    at = NowMs();
+    return line.Counters().value_or(LineCounters{});
+  };
+  double start = 0;
+  double end = 0;
+  const LineCounters first = nextRefresh(start);
   Pump(static_cast<int>(seconds * 1000));
-  std::optional<LineCounters> last = line.Counters();
-  PumpUntil([&] { return line.Counters()->Received != last->Received; }, 2000);
-  last = line.Counters();
-  const double elapsed = (NowMs() - start) / 1000;
-  const double sent = (last->Sent - first->Sent) / elapsed;
-  const double received = (last->Received - first->Received) / elapsed;
+  const LineCounters last = nextRefresh(end);
+  const double elapsed = (end - start) / 1000;
+  const double sentRate = (last.Sent - first.Sent) / elapsed;
+  const double receivedRate = (last.Received - first.Received) / elapsed;
   char text[200];
-  std::snprintf(text, sizeof text, "RATE sent %.1f/s received %.1f/s errors %.0f over %.1f s", sent, received,
-                last->Errors - first->Errors, elapsed);
+  std::snprintf(text, sizeof text, "RATE sent %.1f/s received %.1f/s errors %.0f over %.1f s", sentRate, receivedRate,
+                last.Errors - first.Errors, elapsed);
   checks.Info(text);
-  checks.Expect("every request answered while measuring", received > 0 && std::fabs(sent - received) <= 0.1 * sent,
-                text);
+  checks.Expect("every request answered while measuring",
+                receivedRate > 0 && std::fabs(sentRate - receivedRate) <= 0.1 * sentRate, text);
   line.Done();
   return checks.Failures() == 0 ? 0 : 1;
 }
