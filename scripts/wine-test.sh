@@ -67,9 +67,17 @@ native_driver=$native/libqzdrk485.so
 # --- the Wine prefix and the display -------------------------------------------------
 
 export WINEPREFIX=$out/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+# The hosts run as on a Czech Windows: the ANSI code page is 1250, the one of
+# the driver's texts (Wine takes it from the locale's name alone).
+czech=(env LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8)
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating the Wine prefix $WINEPREFIX"
   WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1
+fi
+# Xvfb has no window manager: unmanaged windows, or every hide and destroy
+# waits two seconds for a withdrawal that nobody confirms.
+if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 fi
 run=$out/run
 rm -rf "$run"
@@ -180,7 +188,7 @@ run_arch() {  # run_arch ARCH LOADER
   start_sim "$(parfile $line_port on)" "$WINEPREFIX/dosdevices/com$line_port" "$tag"
   local shot=$out/window-$arch.bmp
   rm -f "$shot" "$out/window-$arch.png"
-  host_run "$tag" "$dir" timeout 180 "$loader" wine_host.exe line "$arch" qzdrk485.dll \
+  host_run "$tag" "$dir" "${czech[@]}" timeout 180 "$loader" wine_host.exe line "$arch" qzdrk485.dll \
     "$(winpath "$run/line-com$line_port-on.par")" "LINE${arch//_/}" "$(winpath "$shot")"
   local bo mo
   bo=$(sim_command "$tag" "get 10 bo 2")
@@ -205,13 +213,13 @@ run_arch() {  # run_arch ARCH LOADER
 
   echo "== $arch: Init on COM$missing_port, which is not mapped =="
   rm -f "$WINEPREFIX/dosdevices/com$missing_port"
-  host_run "$arch-noport" "$dir" timeout 60 "$loader" wine_host.exe noport "$arch" qzdrk485.dll \
+  host_run "$arch-noport" "$dir" "${czech[@]}" timeout 60 "$loader" wine_host.exe noport "$arch" qzdrk485.dll \
     "$(winpath "$(parfile $missing_port off)")" "NOPORT"
 
   echo "== $arch: exchange rate on COM$rate_port, $rate_seconds s =="
   tag=$arch-rate
   start_sim "$(parfile $rate_port off)" "$WINEPREFIX/dosdevices/com$rate_port" "$tag"
-  host_run "$tag" "$dir" timeout 120 "$loader" wine_host.exe rate "$arch" qzdrk485.dll \
+  host_run "$tag" "$dir" "${czech[@]}" timeout 120 "$loader" wine_host.exe rate "$arch" qzdrk485.dll \
     "$(winpath "$run/line-com$rate_port-off.par")" "RATE" "$rate_seconds"
   stop_sim
   rates[$arch]=$(tr -d '\r' <"$run/$tag.out" | sed -n 's/^INFO [^ ]* RATE //p')

@@ -166,7 +166,7 @@ int RunLine(Checks& checks, const std::string& library, const std::string& par, 
   RemoveFile(ExecutableFolder() + PathSeparator() + name + "1.hdb");
   RemoveFile(LogFilePath(name));
   LineSession line(api);
-  if (!checks.Expect("Init opens the line", line.Init(par, name), line.Message())) return 1;
+  if (!checks.Expect("Init opens the line", line.Init(par, name, kLineAccessLevel), line.Message())) return 1;
   line.Proc(1);  // show
   WindowProbe window(name);
   window.CheckLayout(checks);

@@ -3,8 +3,7 @@
 // Win32 API: found among the windows of this thread by its caption, its
 // layout, texts and behaviour read back from the real controls.
 //
-// Where the build has no Win32 window (the native build, or a library
-// without one) every check reports SKIP with the reason.
+// In the native build there is no Win32 window: every check reports SKIP.
 
 #include <string>
 
