@@ -335,6 +335,14 @@ void WindowProbe::CheckHostControl(Checks& checks, const LineSession& line) cons
     std::int32_t A, B, C, D;
     std::function<bool()> Holds;
   };
+  // Another window of the host takes the focus first, so that code 4 has
+  // something to do.
+  HWND other = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  const auto focused = [w] {
+    HWND f = GetFocus();
+    return GetActiveWindow() == w && (f == w || IsChild(w, f));
+  };
   const auto placedAt = [w](LONG left, LONG top, LONG width, LONG height) {
     RECT r{};
     GetWindowRect(w, &r);
@@ -346,6 +354,7 @@ void WindowProbe::CheckHostControl(Checks& checks, const LineSession& line) cons
       {"1 shows", 1, 0, 0, 0, 0, [w] { return IsWindowVisible(w) != FALSE; }},
       {"2 minimises", 2, 0, 0, 0, 0, [w] { return IsIconic(w) != FALSE; }},
       {"3 restores", 3, 0, 0, 0, 0, [w] { return !IsIconic(w) && IsWindowVisible(w); }},
+      {"4 gives the window the input focus", 4, 0, 0, 0, 0, focused},
       {"5 moves and sizes", 5, 40, 30, 420, 380, [&] { return placedAt(40, 30, 420, 380); }},
       {"6 with the access level enables", 6, level, 0, 0, 0, [w] { return IsWindowEnabled(w) != FALSE; }},
       {"6 above the access level disables", 6, level + 1, 0, 0, 0, [w] { return !IsWindowEnabled(w); }},
@@ -353,14 +362,22 @@ void WindowProbe::CheckHostControl(Checks& checks, const LineSession& line) cons
       {"6 with level 0 enables again", 6, 0, 0, 0, 0, [w] { return IsWindowEnabled(w) != FALSE; }},
   };
   for (const Case& c : cases) {
+    if (c.Code == 4 && other) {
+      SetForegroundWindow(other);
+      SetActiveWindow(other);
+      SetFocus(other);
+      Pump(kSettleMs);
+    }
     line.Proc(c.Code, c.A, c.B, c.C, c.D);
     const bool holds = PumpUntil(c.Holds, 1000);
     RECT r{};
     GetWindowRect(w, &r);
     checks.Expect(std::string("DriverProc ") + c.Name, holds,
                   "window " + Describe(r) + (IsWindowVisible(w) ? " visible" : " hidden") +
-                      (IsIconic(w) ? " minimised" : "") + (IsWindowEnabled(w) ? " enabled" : " disabled"));
+                      (IsIconic(w) ? " minimised" : "") + (IsWindowEnabled(w) ? " enabled" : " disabled") +
+                      (focused() ? " focused" : " not focused"));
   }
+  if (other) DestroyWindow(other);
 }
 
 void WindowProbe::Screenshot(Checks& checks, const std::string& path) const {
