@@ -64,12 +64,36 @@ cmake --build "$native" -j2 --target qz-sim qzdrk485 >/dev/null
 sim=$native/tools/qz-sim/qz-sim
 native_driver=$native/libqzdrk485.so
 
-# --- the Wine prefix and the display -------------------------------------------------
+# --- the display and the Wine prefix -------------------------------------------------
 
+run=$out/run
+rm -rf "$run"
+mkdir -p "$run"
 export WINEPREFIX=$out/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 # The hosts run as on a Czech Windows: the ANSI code page is 1250, the one of
 # the driver's texts (Wine takes it from the locale's name alone).
 czech=(env LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8)
+
+xvfb_pid=
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true   # this prefix's server only
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number to fd 3. Every Wine
+# process, wineboot included, starts with it: the prefix's desktop process
+# keeps the display it was started with.
+exec 3>"$run/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 50); do [ -s "$run/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$run/display")
+wineserver -k >/dev/null 2>&1 || true   # a server of an earlier run knows another display
+
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "creating the Wine prefix $WINEPREFIX"
   WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1
@@ -79,26 +103,6 @@ fi
 if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 fi
-run=$out/run
-rm -rf "$run"
-mkdir -p "$run"
-
-xvfb_pid=
-sim_pid=
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wineserver -k >/dev/null 2>&1 || true   # this prefix's server only
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display itself and writes its number to fd 3.
-exec 3>"$run/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 50); do [ -s "$run/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$run/display")
 
 # --- helpers -------------------------------------------------------------------------
 
