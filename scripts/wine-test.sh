@@ -226,7 +226,7 @@ run_arch() {  # run_arch ARCH LOADER
   host_run "$tag" "$dir" "${czech[@]}" timeout 120 "$loader" wine_host.exe rate "$arch" qzdrk485.dll \
     "$(winpath "$run/line-com$rate_port-off.par")" "RATE" "$rate_seconds"
   stop_sim
-  rates[$arch]=$(tr -d '\r' <"$run/$tag.out" | sed -n 's/^INFO [^ ]* RATE //p')
+  rates[$arch]=$(tr -d '\r' <"$run/$tag.out" | sed -n 's/^INFO [^ ]* RATE //p; s/^INFO [^ ]* CYCLE /thread cycle /p' | paste -sd ';' | sed 's/;/; /')
 }
 
 run_linux_rate() {
@@ -236,7 +236,7 @@ run_linux_rate() {
   host_run "$tag" "$run" env "QZ_COM$rate_port=$link" QZ_ROOT="$run" QZ_HDB_DIR="$run" timeout 120 \
     "$out/host-linux/wine_host" rate linux "$native_driver" "$run/line-com$rate_port-off.par" "RATE" "$rate_seconds"
   stop_sim
-  rates[linux]=$(sed -n 's/^INFO [^ ]* RATE //p' "$run/$tag.out")
+  rates[linux]=$(sed -n 's/^INFO [^ ]* RATE //p; s/^INFO [^ ]* CYCLE /thread cycle /p' "$run/$tag.out" | paste -sd ';' | sed 's/;/; /')
 }
 
 run_arch i686 "$wine32"

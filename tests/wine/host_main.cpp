@@ -229,6 +229,15 @@ int RunRate(Checks& checks, const std::string& library, const std::string& par, 
   std::snprintf(text, sizeof text, "RATE sent %.1f/s received %.1f/s errors %.0f over %.1f s", sentRate, receivedRate,
                 last.Errors - first.Errors, elapsed);
   checks.Info(text);
+  // The communication thread's cycle, from "Hlavní thread: C ms (M ms max, A ms průměr)".
+  for (const std::string& status : line.WindowLines("status")) {
+    const auto cycle = NumberAfter(status, "thread: ");
+    const auto max = NumberAfter(status, "(");
+    const auto average = NumberAfter(status, "max, ");
+    if (!cycle || !max || !average) continue;
+    std::snprintf(text, sizeof text, "CYCLE %.1f ms, max %.1f ms, average %.1f ms", *cycle, *max, *average);
+    checks.Info(text);
+  }
   checks.Expect("every request answered while measuring",
                 receivedRate > 0 && std::fabs(sentRate - receivedRate) <= 0.1 * sentRate, text);
   line.Done();
