@@ -47,7 +47,7 @@ constexpr int kSettleMs = 150;
 // One control of the window: its place in the parent's client area (the
 // window, or the group box for the status lines and their bullets), its
 // size where the layout fixes it, and its caption where it is fixed at start.
-struct ControlSpec {
+struct ControlLayout {
   const char* Name;
   int Id;
   int ParentId;  // 0: the window itself
@@ -58,7 +58,7 @@ struct ControlSpec {
 };
 
 // Windows-1250 captions.
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
     {"EventList", QZ_ID_EVENT_LIST, 0, "Edit", 8, 45, 321, 137, nullptr, false},
     {"Image1", QZ_ID_IMAGE1, 0, "Static", 251, 2, 80, 37, nullptr, false},
     {"LabelName", QZ_ID_LABEL_NAME, 0, "Static", 8, 8, kAny, kAny, "Vorlan RK/RKm/VL2, RS232/RS485, max. 100 stanic",
@@ -134,22 +134,22 @@ std::string Describe(const RECT& r) {
   return text;
 }
 
-std::string CheckControl(HWND window, const ControlSpec& spec) {
-  HWND control = ControlOf(window, spec.Id);
-  if (!control) return "no control with ID " + std::to_string(spec.Id);
-  HWND expectedParent = spec.ParentId == 0 ? window : ControlOf(window, spec.ParentId);
+std::string CheckControl(HWND window, const ControlLayout& layout) {
+  HWND control = ControlOf(window, layout.Id);
+  if (!control) return "no control with ID " + std::to_string(layout.Id);
+  HWND expectedParent = layout.ParentId == 0 ? window : ControlOf(window, layout.ParentId);
   std::string faults;
   if (GetParent(control) != expectedParent) faults += "wrong parent; ";
-  if (lstrcmpiA(ClassOf(control).c_str(), spec.Class) != 0) faults += "class " + ClassOf(control) + "; ";
+  if (lstrcmpiA(ClassOf(control).c_str(), layout.Class) != 0) faults += "class " + ClassOf(control) + "; ";
   const RECT r = PlaceInParent(control);
-  const bool placed = r.left == spec.Left && r.top == spec.Top &&
-                      (spec.Width == kAny || r.right - r.left == spec.Width) &&
-                      (spec.Height == kAny || r.bottom - r.top == spec.Height);
+  const bool placed = r.left == layout.Left && r.top == layout.Top &&
+                      (layout.Width == kAny || r.right - r.left == layout.Width) &&
+                      (layout.Height == kAny || r.bottom - r.top == layout.Height);
   if (!placed) faults += "at " + Describe(r) + "; ";
-  if (spec.Caption) {
+  if (layout.Caption) {
     const std::string text = Text(control);
-    const std::string expected = spec.Caption;
-    const bool same = spec.CaptionIsPrefix ? text.compare(0, expected.size(), expected) == 0 : text == expected;
+    const std::string expected = layout.Caption;
+    const bool same = layout.CaptionIsPrefix ? text.compare(0, expected.size(), expected) == 0 : text == expected;
     if (!same) faults += "caption \"" + text + "\"; ";
   }
   if (!IsWindowVisible(control)) faults += "not visible; ";
@@ -276,9 +276,9 @@ void WindowProbe::CheckLayout(Checks& checks) const {
   checks.Expect("fixed border, system menu and minimise only",
                 (style & WS_SYSMENU) && (style & WS_MINIMIZEBOX) && !(style & WS_MAXIMIZEBOX) && !(style & WS_THICKFRAME),
                 "style " + std::to_string(style));
-  for (const ControlSpec& spec : kControls) {
-    const std::string faults = CheckControl(w, spec);
-    checks.Expect(std::string("control ") + spec.Name, faults.empty(), faults);
+  for (const ControlLayout& layout : kControls) {
+    const std::string faults = CheckControl(w, layout);
+    checks.Expect(std::string("control ") + layout.Name, faults.empty(), faults);
   }
   CheckCzechCaptions(checks, w);
   HWND events = ControlOf(w, QZ_ID_EVENT_LIST);
