@@ -40,6 +40,28 @@ typedef struct QueryReply {
 QZ_EXPORT int32_t QZ_CALL Version(void);
 QZ_EXPORT uint8_t QZ_CALL Check(void);
 QZ_EXPORT int32_t QZ_CALL GetDriverInfo(int32_t size, char *text);
+/* QueryProc answers two queries; any other call leaves the reply alone.
+ *
+ * code 11, name "GetVersion", reply->Kind 11: copies the driver's identity
+ * text (at most 33 characters and a NUL) into reply->Text.
+ *
+ * code 12, name "GetWindow" (exact, case-sensitive), h an instance: the
+ * status window's contents as text, for hosts that show it themselves (on
+ * Windows the driver's own window TDrvDialog shows them anyway).
+ * reply->Kind is the capacity of reply->Text in bytes (0: nothing is
+ * written); the driver writes at most Kind - 1 bytes and a NUL, cutting the
+ * text where it must. The text is one line per item, "key<TAB>value<LF>",
+ * in this order:
+ *   caption  the window caption           name     caption of LabelName
+ *   version  caption of LabelVersion      visible  1 or 0
+ *   enabled  1 or 0                       state    normal or minimized
+ *   bounds   left top width height, as DriverProc code 5 set them; -1 -1
+ *            for the left and top of a window still centred on the screen
+ *   event    one line per event-list line, oldest first (at most 12)
+ *   status   six lines: the cycle times, the pending requests, the message
+ *            counters, the log, the port and the memory in use
+ * Values are Windows-1250; a TAB, CR or LF inside a value becomes a blank.
+ * Before Init and after Done the reply is an empty text. */
 QZ_EXPORT void QZ_CALL QueryProc(DriverHandle *h, uint32_t code, const char *name, void *unused,
                                  QueryReply *reply);
 QZ_EXPORT DriverHandle *QZ_CALL MakeDriver(void);

@@ -4,6 +4,13 @@
 
 namespace qz {
 
+template <class Change>
+void WindowModel::Update(Change&& change) {
+  std::lock_guard guard(lock_);
+  change();
+  revision_.fetch_add(1, std::memory_order_release);
+}
+
 WindowModel::WindowModel() {
   view_.Caption = text::kWindowDesignCaption;
   view_.LabelName = text::kLabelNameDesign;
@@ -16,63 +23,58 @@ WindowModel::WindowModel() {
 }
 
 void WindowModel::AddEvent(std::string_view text) {
-  std::lock_guard guard(lock_);
-  while (events_.size() >= kEventListLines) events_.pop_front();
-  events_.emplace_back(text);
+  Update([&] {
+    while (events_.size() >= kEventListLines) events_.pop_front();
+    events_.emplace_back(text);
+  });
 }
 
 void WindowModel::SetCaption(std::string_view text) {
-  std::lock_guard guard(lock_);
-  view_.Caption = text;
+  Update([&] { view_.Caption = text; });
 }
 
 void WindowModel::SetLabelName(std::string_view text) {
-  std::lock_guard guard(lock_);
-  view_.LabelName = text;
+  Update([&] { view_.LabelName = text; });
 }
 
 void WindowModel::SetLabelVersion(std::string_view text) {
-  std::lock_guard guard(lock_);
-  view_.LabelVersion = text;
+  Update([&] { view_.LabelVersion = text; });
 }
 
 void WindowModel::SetStatusLine(StatusLine line, std::string_view text) {
-  std::lock_guard guard(lock_);
-  view_.StatusLines[static_cast<std::size_t>(line)] = text;
+  Update([&] { view_.StatusLines[static_cast<std::size_t>(line)] = text; });
 }
 
 void WindowModel::SetVisible(bool visible) {
-  std::lock_guard guard(lock_);
-  view_.Visible = visible;
+  Update([&] { view_.Visible = visible; });
 }
 
 void WindowModel::SetState(WindowState state) {
-  std::lock_guard guard(lock_);
-  view_.State = state;
+  Update([&] { view_.State = state; });
 }
 
 void WindowModel::Focus() {
-  std::lock_guard guard(lock_);
-  view_.Focused = true;
+  Update([&] { view_.Focused = true; });
 }
 
 void WindowModel::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
-  std::lock_guard guard(lock_);
-  view_.Left = left;
-  view_.Top = top;
-  view_.Width = width;
-  view_.Height = height;
+  Update([&] {
+    view_.Left = left;
+    view_.Top = top;
+    view_.Width = width;
+    view_.Height = height;
+  });
 }
 
 void WindowModel::SetEnabled(bool enabled) {
-  std::lock_guard guard(lock_);
-  view_.Enabled = enabled;
+  Update([&] { view_.Enabled = enabled; });
 }
 
 WindowView WindowModel::Snapshot() const {
   std::lock_guard guard(lock_);
   WindowView copy = view_;
   copy.EventList.assign(events_.begin(), events_.end());
+  copy.Revision = revision_.load(std::memory_order_relaxed);
   return copy;
 }
 

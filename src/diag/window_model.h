@@ -4,9 +4,12 @@
 // The driver writes captions, the event list and the six status lines here;
 // a Win32 window renders it on Windows, the host harness shows it on Linux.
 // The model has its own lock, so the host's thread and the communication
-// thread may touch it at any time; readers take a Snapshot().
+// thread may touch it at any time; readers take a Snapshot(). Every change
+// raises Revision(), so a renderer polls one number to learn that there is
+// something new to show.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -40,6 +43,8 @@ struct WindowView {
   std::int32_t Top = -1;
   std::int32_t Width = 337;
   std::int32_t Height = 301;
+  // The model's Revision() when the snapshot was taken.
+  std::uint64_t Revision = 0;
 };
 
 class WindowModel {
@@ -65,8 +70,16 @@ class WindowModel {
 
   WindowView Snapshot() const;
 
+  // Counts the changes; a renderer that saw this number has seen everything.
+  std::uint64_t Revision() const { return revision_.load(std::memory_order_acquire); }
+
  private:
+  // Runs change under the lock and counts it.
+  template <class Change>
+  void Update(Change&& change);
+
   mutable std::mutex lock_;
+  std::atomic<std::uint64_t> revision_{0};
   WindowView view_;
   std::deque<std::string> events_;
 };

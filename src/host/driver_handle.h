@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "config/driver_state.h"
+#include "diag/status_window.h"
 #include "diag/window_model.h"
 #include "host/channel_index.h"
 #include "host/communication.h"
@@ -19,8 +20,12 @@ struct DriverHandle {
   DriverHandle(const DriverHandle&) = delete;
   DriverHandle& operator=(const DriverHandle&) = delete;
 
-  // The status window; none before Init, released by Done.
-  std::unique_ptr<qz::WindowModel> Window;
+  // The status window; none before Init, released by Done. The model is
+  // what the driver writes; NativeWindow, where the platform has one, shows
+  // it and may outlive Done for a moment when Done runs in another thread
+  // than the window's.
+  std::shared_ptr<qz::WindowModel> Window;
+  std::shared_ptr<qz::StatusWindow> NativeWindow;
   std::uint32_t AccessLevel = 0;
   // 1 while the communication thread runs; Done stops it only then.
   std::atomic<std::uint8_t> Running{0};

@@ -6,6 +6,7 @@
 
 #include "config/par_file.h"
 #include "diag/log.h"
+#include "diag/status_window.h"
 #include "diag/texts.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
@@ -18,8 +19,12 @@ namespace qz {
 
 namespace {
 
-void CreateWindow(DriverHandle& h, std::string_view hostName) {
-  h.Window = std::make_unique<WindowModel>();
+// The window comes first, hidden, in the host's thread, so that every event
+// of the start shows in it.
+void OpenWindow(DriverHandle& h, std::string_view hostName) {
+  auto model = std::make_shared<WindowModel>();
+  h.NativeWindow = CreateStatusWindow(model);
+  h.Window = model;
   WindowModel& w = *h.Window;
   w.SetVisible(false);
   w.SetEnabled(true);  // the access test with level 0 always passes
@@ -80,6 +85,18 @@ bool StartLine(DriverHandle& h) {
   return true;
 }
 
+// Takes the window from the handle and removes it outside the lock: from
+// another thread than the window's the removal waits a moment for it.
+void ReleaseWindow(DriverHandle& h) {
+  std::shared_ptr<StatusWindow> native;
+  {
+    std::lock_guard guard(h.Lock);
+    h.Window.reset();
+    native = std::move(h.NativeWindow);
+  }
+  native.reset();
+}
+
 bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
   h.State->ParseErrorText = message;
   failure = h.State->ParseErrorText.str();
@@ -87,23 +104,10 @@ bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
   return false;
 }
 
-}  // namespace
-
-DriverHandle* MakeDriverInstance() {
-  auto h = std::make_unique<DriverHandle>();
-  h->State = std::make_unique<DriverState>();
-  h->Port = std::make_unique<TSerial>();
-  h->Port->SetActive(false);
-  return h.release();
-}
-
-bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
-  // A host that starts an instance twice gets a clean second start: the
-  // first line and thread are stopped before anything is rebuilt.
-  if (h.Thread || h.Running) DoneInstance(h);
+bool StartInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
   std::lock_guard guard(h.Lock);
   h.AccessLevel = args.AccessLevel;
-  CreateWindow(h, args.HostName);
+  OpenWindow(h, args.HostName);
   DriverState& s = *h.State;
   LogLine(s, "Init", "Start");
   h.Channels.Clear();  // it refers to the configuration about to be replaced
@@ -127,6 +131,31 @@ bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
 
   if (!StartLine(h)) return Fail(h, text::kComInstallError, failure);
   return true;
+}
+
+}  // namespace
+
+DriverHandle* MakeDriverInstance() {
+  auto h = std::make_unique<DriverHandle>();
+  h->State = std::make_unique<DriverState>();
+  h->Port = std::make_unique<TSerial>();
+  h->Port->SetActive(false);
+  return h.release();
+}
+
+bool InitInstance(DriverHandle& h, const InitArgs& args, std::string& failure) {
+  // A host that starts an instance twice gets a clean second start: the
+  // first line, thread and window go before anything is rebuilt.
+  if (h.Thread || h.Running) DoneInstance(h);
+  ReleaseWindow(h);
+  const bool started = StartInstance(h, args, failure);
+  std::shared_ptr<StatusWindow> native;
+  {
+    std::lock_guard guard(h.Lock);
+    native = h.NativeWindow;
+  }
+  if (native) native->Refresh();  // the start's texts at once, not at the next tick
+  return started;
 }
 
 bool InitFromHost(DriverHandle& h, std::int32_t nameLength, const char* name, char* message,
@@ -153,14 +182,13 @@ void DoneInstance(DriverHandle& h) {
     h.State->StopRequest = 1;
   }
   StopCommunication(h.Thread);  // never under the lock: the thread takes it
-  std::lock_guard guard(h.Lock);
-  h.Window.reset();
+  ReleaseWindow(h);
 }
 
 void DisposeInstance(DriverHandle* h) {
   if (!h) return;
   std::unique_ptr<DriverHandle> owned(h);
-  if (owned->Running || owned->Thread) DoneInstance(*owned);  // a host that skipped Done
+  if (owned->Running || owned->Thread || owned->Window) DoneInstance(*owned);  // a host that skipped Done
   DriverState& s = *owned->State;
   s.Engine.Received.Clear();
   s.Engine.ReadQueue.Clear();
@@ -184,19 +212,30 @@ void DisposeInstance(DriverHandle* h) {
 
 void DriverProcInstance(DriverHandle& h, std::uint32_t code, std::int32_t a, std::int32_t b,
                         std::int32_t c, std::int32_t d) {
-  std::lock_guard guard(h.Lock);
-  WindowModel* w = h.Window.get();
-  if (!w) return;
-  switch (code) {
-    case 0: w->SetVisible(false); break;
-    case 1: w->SetVisible(true); break;
-    case 2: w->SetState(WindowState::Minimized); break;
-    case 3: w->SetState(WindowState::Normal); break;
-    case 4: w->Focus(); break;
-    case 5: w->SetBounds(a, b, c, d); break;
-    case 6: w->SetEnabled(h.AccessLevel >= static_cast<std::uint32_t>(a)); break;
-    default: break;
+  std::shared_ptr<StatusWindow> native;
+  WindowCommand command{};
+  {
+    std::lock_guard guard(h.Lock);
+    WindowModel* w = h.Window.get();
+    if (!w) return;  // before Init or after Done
+    switch (code) {
+      case 0: w->SetVisible(false); command = WindowCommand::Hide; break;
+      case 1: w->SetVisible(true); command = WindowCommand::Show; break;
+      case 2: w->SetState(WindowState::Minimized); command = WindowCommand::Minimize; break;
+      case 3: w->SetState(WindowState::Normal); command = WindowCommand::Restore; break;
+      case 4: w->Focus(); command = WindowCommand::Focus; break;
+      case 5: w->SetBounds(a, b, c, d); command = WindowCommand::Bounds; break;
+      case 6:
+        w->SetEnabled(h.AccessLevel >= static_cast<std::uint32_t>(a));
+        command = WindowCommand::Enable;
+        break;
+      default: return;
+    }
+    native = h.NativeWindow;
   }
+  // Outside the lock: showing or focusing a window may send messages to the
+  // host's other windows, whose threads may be waiting for the lock.
+  if (native) native->Apply(command);
 }
 
 void WriteHostMessage(char* buffer, std::string_view text) {

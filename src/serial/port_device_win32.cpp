@@ -341,14 +341,25 @@ bool PortDevice::Counts(std::int32_t& rx, std::int32_t& tx) {
 }
 
 bool PortDevice::Purge(bool reads, bool writes) {
+  // Only operations in flight are aborted, through their own records, and no
+  // buffer is touched: PurgeComm is not used, because some implementations of
+  // the abort flags also flush the buffers and would throw away the start of
+  // an answer that arrives right after a transmission. A record with nothing
+  // in flight has nothing to cancel, which is not a failure.
   Impl& d = *impl_;
-  DWORD flags = 0;
-  if (writes) flags |= PURGE_TXABORT;
-  if (reads) flags |= PURGE_RXABORT;
   DWORD error = 0;
   {
     std::shared_lock life(d.Life);
-    if (!d.IsOpen() || !PurgeComm(d.Port, flags)) error = GetLastError();
+    if (!d.IsOpen()) {
+      error = ERROR_INVALID_HANDLE;
+    } else {
+      Overlapped* const records[] = {writes ? &d.WriteOv : nullptr, reads ? &d.ReadOv : nullptr};
+      for (Overlapped* ov : records) {
+        if (!ov || CancelIoEx(d.Port, ov->get())) continue;
+        const DWORD code = GetLastError();
+        if (code != ERROR_NOT_FOUND && error == 0) error = code;
+      }
+    }
   }
   d.Report(error);
   return error == 0;

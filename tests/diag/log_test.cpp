@@ -183,6 +183,65 @@ TEST(WindowModel, CloseRequestLeavesItOpen) {
   EXPECT_TRUE(w.Snapshot().Visible);
 }
 
+// The Windows window redraws only when the revision moved: a change that
+// does not raise it would never be shown.
+TEST(WindowModel, EveryChangeRaisesTheRevision) {
+  struct Change {
+    const char* name;
+    void (*apply)(WindowModel&);
+  };
+  const Change changes[] = {
+      {"event", [](WindowModel& w) { w.AddEvent("x"); }},
+      {"caption", [](WindowModel& w) { w.SetCaption("x"); }},
+      {"name", [](WindowModel& w) { w.SetLabelName("x"); }},
+      {"version", [](WindowModel& w) { w.SetLabelVersion("x"); }},
+      {"status line", [](WindowModel& w) { w.SetStatusLine(StatusLine::Mem, "x"); }},
+      {"visible", [](WindowModel& w) { w.SetVisible(true); }},
+      {"state", [](WindowModel& w) { w.SetState(WindowState::Minimized); }},
+      {"focus", [](WindowModel& w) { w.Focus(); }},
+      {"bounds", [](WindowModel& w) { w.SetBounds(1, 2, 3, 4); }},
+      {"enabled", [](WindowModel& w) { w.SetEnabled(false); }},
+  };
+  WindowModel w;
+  for (const auto& c : changes) {
+    const std::uint64_t before = w.Revision();
+    c.apply(w);
+    EXPECT_GT(w.Revision(), before) << c.name;
+    EXPECT_EQ(w.Snapshot().Revision, w.Revision()) << c.name;
+  }
+  const std::uint64_t settled = w.Revision();
+  (void)w.Snapshot();
+  w.RequestClose();
+  EXPECT_EQ(w.Revision(), settled) << "reading and a refused close change nothing";
+}
+
+// The communication thread writes while the window's thread polls: every
+// snapshot shows exactly the changes its revision counts, so a renderer
+// that stops at a revision has seen all of them (and, under TSan, the two
+// threads share nothing unguarded).
+TEST(WindowModel, ASnapshotHoldsExactlyTheChangesItsRevisionCounts) {
+  WindowModel w;
+  const std::uint64_t base = w.Revision();
+  constexpr int kEvents = 2000;
+  std::thread writer([&] {
+    for (int i = 1; i <= kEvents; ++i) w.AddEvent(std::to_string(i));
+  });
+  std::uint64_t last = base;
+  while (last < base + kEvents) {
+    if (w.Revision() == last) {
+      std::this_thread::yield();
+      continue;
+    }
+    const WindowView v = w.Snapshot();
+    ASSERT_GE(v.Revision, last);
+    last = v.Revision;
+    const std::string expected = last == base ? "EventList" : std::to_string(last - base);
+    ASSERT_EQ(v.EventList.back(), expected);
+  }
+  writer.join();
+  EXPECT_EQ(w.Snapshot().EventList.back(), std::to_string(kEvents));
+}
+
 TEST(Cp1250, CzechTextsConvertBothWays) {
   const std::string cp(text::kEvtAccessLevel);
   EXPECT_EQ(Cp1250ToUtf8(cp), "Úroveň pro přihlášení: ");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "host/driver_handle.h"
 #include "host/identity.h"
 #include "host/lifecycle.h"
+#include "host/window_query.h"
 #include "qzdrk485.h"
 #include "support/temp_dir.h"
 
@@ -201,6 +203,17 @@ TEST_F(Instance, WindowCommandsBeforeInitAndAfterDoneAreIgnored) {
   DoneInstance(*h);
   EXPECT_EQ(h->Window, nullptr);
   DriverProcInstance(*h, 1, 0, 0, 0, 0);
+}
+
+TEST_F(Instance, UnknownCodesWithAnyArgumentsLeaveTheWindowAlone) {
+  Start("A", 1, "x", 10);
+  const std::string before = WindowText(h->Window->Snapshot());
+  const std::uint32_t codes[] = {7, 8, 12, 255, 0x80000000u, 0xFFFFFFFFu};
+  const std::int32_t extremes[] = {0, -1, INT32_MIN, INT32_MAX};
+  for (std::uint32_t code : codes) {
+    for (std::int32_t v : extremes) DriverProcInstance(*h, code, v, v, v, v);
+  }
+  EXPECT_EQ(WindowText(h->Window->Snapshot()), before);
 }
 
 TEST_F(Instance, DoneAfterAFailedStartReleasesTheWindow) {
