@@ -263,33 +263,36 @@ class Dialog {
     }
   }
 
+  // Works on a copy of the handle: showing or focusing the window may let
+  // the host run (messages to its own windows) and even remove this dialog.
   void Run(WindowCommand command) {
-    const bool visible = IsWindowVisible(hwnd_) != FALSE;
+    const HWND hwnd = hwnd_;
+    const bool visible = IsWindowVisible(hwnd) != FALSE;
     switch (command) {
       case WindowCommand::Hide:
-        ShowWindow(hwnd_, SW_HIDE);
+        ShowWindow(hwnd, SW_HIDE);
         break;
       case WindowCommand::Show:
         Sync();
-        if (!visible) ShowWindow(hwnd_, minimized_ ? SW_MINIMIZE : SW_SHOWNORMAL);
+        if (!visible) ShowWindow(hwnd, minimized_ ? SW_MINIMIZE : SW_SHOWNORMAL);
         break;
       case WindowCommand::Minimize:
       case WindowCommand::Restore:
         // A hidden window keeps the state for the moment it is shown.
         minimized_ = command == WindowCommand::Minimize;
-        if (visible) ShowWindow(hwnd_, minimized_ ? SW_MINIMIZE : SW_SHOWNORMAL);
+        if (visible) ShowWindow(hwnd, minimized_ ? SW_MINIMIZE : SW_SHOWNORMAL);
         break;
       case WindowCommand::Focus:
-        if (visible && IsWindowEnabled(hwnd_)) {
-          SetForegroundWindow(hwnd_);
-          SetFocus(hwnd_);
+        if (visible && IsWindowEnabled(hwnd)) {
+          SetForegroundWindow(hwnd);
+          SetFocus(hwnd);
         }
         break;
       case WindowCommand::Bounds:
-        Place(model_->Snapshot());
+        Place(hwnd, model_->Snapshot());
         break;
       case WindowCommand::Enable:
-        EnableWindow(hwnd_, model_->Snapshot().Enabled ? TRUE : FALSE);
+        EnableWindow(hwnd, model_->Snapshot().Enabled ? TRUE : FALSE);
         break;
     }
   }
@@ -336,23 +339,23 @@ class Dialog {
 
   // Outer position and size, as the host gives them; a minimised window
   // gets them for when it is restored.
-  void Place(const WindowView& view) {
+  static void Place(HWND hwnd, const WindowView& view) {
     const auto coordinate = [](std::int32_t v) { return std::clamp<std::int32_t>(v, -32768, 32767); };
     const auto extent = [](std::int32_t v) { return std::clamp<std::int32_t>(v, 0, 32767); };
     const int left = coordinate(view.Left);
     const int top = coordinate(view.Top);
     const int width = extent(view.Width);
     const int height = extent(view.Height);
-    if (IsIconic(hwnd_)) {
+    if (IsIconic(hwnd)) {
       WINDOWPLACEMENT placement{};
       placement.length = sizeof placement;
-      if (!GetWindowPlacement(hwnd_, &placement)) return;
+      if (!GetWindowPlacement(hwnd, &placement)) return;
       placement.rcNormalPosition = RECT{left, top, left + width, top + height};
-      if (!IsWindowVisible(hwnd_)) placement.showCmd = SW_HIDE;
-      SetWindowPlacement(hwnd_, &placement);
+      if (!IsWindowVisible(hwnd)) placement.showCmd = SW_HIDE;
+      SetWindowPlacement(hwnd, &placement);
       return;
     }
-    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   LRESULT ControlColour(HDC dc, HWND control) {
