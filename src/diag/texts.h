@@ -184,6 +184,13 @@ inline constexpr std::string_view kEvtPositionsFormat = "HDB: pozice vy\xE8teny 
 inline constexpr std::string_view kHistoryFileSuffix = ".hdb";
 inline constexpr std::string_view kLogHistory = "HDB";
 inline constexpr std::string_view kLogHistorySaveFailed = "save failed: ";
+// A short or unreadable file is renamed aside before its station gets a
+// cleared image: file name, new name.
+inline constexpr std::string_view kEvtHistoryKeptAside = "HDB: vadn\xFD soubor %s odlo\x9E" "en jako %s";
+inline constexpr std::string_view kEvtHistoryNotKeptAside = "HDB: vadn\xFD soubor %s nelze odlo\x9Eit";
+inline constexpr std::string_view kLogHistoryKeptAside = "short or unreadable file %s (%s) kept as %s";
+inline constexpr std::string_view kLogHistoryNotKeptAside = "short or unreadable file %s (%s) not kept aside: %s";
+inline constexpr std::string_view kLogHistoryLinkReplaced = "%s was a link to %s; the link is now the saved file";
 
 
 // --- Communication engine -------------------------------------------------
