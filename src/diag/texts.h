@@ -58,6 +58,12 @@ inline constexpr std::string_view kParFileOpenError = "Nelze otev\xF8\xEDt param
 // --- Serial port set-up -----------------------------------------------------
 inline constexpr std::string_view kEvtPortSetup = "Inicializace portu: ";
 inline constexpr std::string_view kEvtPortOpenError = "Chyba p\xF8i otev\xF8" "en\xED portu !";
+// Our own: the port's title ("COM3" or "COM3 (/dev/ttyUSB0)") and the
+// system's error text.
+inline constexpr std::string_view kEvtPortOpenFailed = "Port %s nelze otev\xF8\xEDt: %s";
+inline constexpr std::string_view kEvtPortLost = "Port %s odpojen: %s";
+inline constexpr std::string_view kEvtPortBack = "Port %s znovu otev\xF8" "en";
+inline constexpr std::string_view kLogConfigurePort = "ConfigurePort";
 
 // --- Log labels and texts ---------------------------------------------------
 inline constexpr std::string_view kLogHexDump = "Hex Dump";
