@@ -25,6 +25,9 @@ constexpr DWORD kWriteTimeoutWithFlowMs = 10000;
 // The parity codes of the DCB in the order of eParity.
 constexpr BYTE kParityCodes[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
 
+// ERROR_NO_SUCH_DEVICE, missing from some SDK headers.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
 // Errors that ReadFile, WriteFile, WaitCommEvent and the comm calls give once
 // the device behind an open handle is gone (a USB adapter pulled).
 bool MeansDeviceGone(DWORD code) {
@@ -33,7 +36,7 @@ bool MeansDeviceGone(DWORD code) {
     case ERROR_INVALID_HANDLE:
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
-    case ERROR_NO_SUCH_DEVICE:
+    case kErrorNoSuchDevice:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
       return true;
