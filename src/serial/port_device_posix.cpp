@@ -85,7 +85,10 @@ struct PortDevice::Impl {
   // Reports the failure of an operation on the open device, noting first
   // whether it means the device is gone.
   void ReportIo(int code) {
-    if (MeansDeviceGone(code) && !Lost.exchange(true)) LostCode = code;
+    if (MeansDeviceGone(code) && !Lost) {
+      LostCode = code;  // first, so that whoever sees Lost finds the code
+      Lost = true;
+    }
     Report(code);
   }
 
