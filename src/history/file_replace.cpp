@@ -47,8 +47,8 @@ bool Replacement::Do(ReplaceStep step, const char* what, const std::string& name
 ReplaceResult Replacement::Failed() {
   ReplaceResult result;
   result.Error = error_;
+  file_ops::Close(file_);  // as the system does for a process that died
   if (crashed_) return result;
-  file_ops::Close(file_);
   file_ops::RemoveIfPresent(temp_);  // the old file was never touched
   return result;
 }

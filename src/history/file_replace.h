@@ -26,7 +26,7 @@ enum class ReplaceStep : std::uint8_t {
 
 enum class ProbeAction : std::uint8_t {
   Continue,
-  Crash,  // stop right here, as if the process died: nothing is cleaned up
+  Crash,  // stop here as if the process died: its file is closed, nothing cleaned up
   Fail,   // the step fails as on a full disk
 };
 

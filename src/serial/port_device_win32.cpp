@@ -102,7 +102,8 @@ struct PortDevice::Impl {
       DWORD errors = 0;
       COMSTAT status{};
       if (!IsOpen() || ClearCommError(Port, &errors, &status)) return;
-      if (!MeansDeviceGone(GetLastError())) return;
+      code = GetLastError();  // the query's reason tells more than the abort
+      if (!MeansDeviceGone(code)) return;
     } else if (!MeansDeviceGone(code)) {
       return;
     }
