@@ -3,6 +3,7 @@
 # x86-64 DLL under the 64-bit one, each driven by the test host of
 # tests/wine through its exports, against the station simulator (the Linux
 # build, default timing) on a pty that the Wine prefix maps as a COM port.
+# Each also loses the device of its port mid-run and must get it back alone.
 # Then the exchange rate of the same line under Wine and natively on Linux.
 #
 #   scripts/wine-test.sh            everything, PASS/FAIL per check
@@ -23,6 +24,8 @@ wine32=/usr/lib/wine/wine
 wine64=/usr/lib/wine/wine64
 line_port=12     # COM10 and above need the \\.\ form of the name
 rate_port=5
+loss_port=7
+loss_gap=5       # seconds without a device before the new one appears
 missing_port=37  # never mapped in the prefix
 
 # --- what the run needs ----------------------------------------------------------
@@ -131,9 +134,12 @@ host_run() {
   local tag=$1 dir=$2 rc=0
   shift 2
   (cd "$dir" && "$@") >"$run/$tag.out" 2>"$run/$tag.stderr" || rc=$?
-  tally < <(tr -d '\r' <"$run/$tag.out")
-  if [ "$rc" -ne 0 ] && ! grep -q '^FAIL ' "$run/$tag.out"; then
-    verdict FAIL "$tag: the host ended with status $rc ($(tail -n 3 "$run/$tag.stderr" | tr '\n' ' '))"
+  host_verdicts "$tag" "$rc"
+}
+host_verdicts() {  # host_verdicts TAG STATUS
+  tally < <(tr -d '\r' <"$run/$1.out")
+  if [ "$2" -ne 0 ] && ! grep -q '^FAIL ' "$run/$1.out"; then
+    verdict FAIL "$1: the host ended with status $2 ($(tail -n 3 "$run/$1.stderr" | tr '\n' ' '))"
   fi
 }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
@@ -178,6 +184,36 @@ print(reply.decode(errors="replace").removesuffix("ok\n").strip())
 EOF
 }
 
+# run_port_loss ARCH DIR LOADER: the host polls COM$loss_port; once it says
+# so, the simulator is stopped (its pty goes with it) and a new one started
+# at the same link $loss_gap s later, with a value the first never had; the
+# marker file tells the host when the new one runs.
+run_port_loss() {
+  local arch=$1 dir=$2 loader=$3 tag=$1-portloss host_pid rc=0
+  local link=$WINEPREFIX/dosdevices/com$loss_port par marker=$run/$1-portloss.back
+  par=$(parfile $loss_port off)
+  rm -f "$marker"
+  start_sim "$par" "$link" "$tag"
+  (cd "$dir" && exec "${czech[@]}" timeout 90 "$loader" wine_host.exe portloss "$arch" qzdrk485.dll \
+    "$(winpath "$par")" "PORTLOSS" "$loss_port" "$(winpath "$marker")") >"$run/$tag.out" 2>"$run/$tag.stderr" &
+  host_pid=$!
+  for _ in $(seq 300); do
+    grep -qs '^PASS .*polling runs' "$run/$tag.out" && break
+    kill -0 "$host_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if grep -q '^PASS .*polling runs' "$run/$tag.out"; then
+    stop_sim
+    sleep "$loss_gap"
+    start_sim "$par" "$link" "$tag-back"
+    sim_command "$tag-back" "set 11 ai 1 7.5" >/dev/null
+    : >"$marker"
+  fi
+  wait "$host_pid" || rc=$?
+  stop_sim
+  host_verdicts "$tag" "$rc"
+}
+
 # --- the runs --------------------------------------------------------------------------
 
 declare -A rates
@@ -219,6 +255,9 @@ run_arch() {  # run_arch ARCH LOADER
   rm -f "$WINEPREFIX/dosdevices/com$missing_port"
   host_run "$arch-noport" "$dir" "${czech[@]}" timeout 60 "$loader" wine_host.exe noport "$arch" qzdrk485.dll \
     "$(winpath "$(parfile $missing_port off)")" "NOPORT"
+
+  echo "== $arch: the device of COM$loss_port goes away and comes back $loss_gap s later =="
+  run_port_loss "$arch" "$dir" "$loader"
 
   echo "== $arch: exchange rate on COM$rate_port, $rate_seconds s =="
   tag=$arch-rate

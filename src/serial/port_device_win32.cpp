@@ -45,6 +45,13 @@ bool MeansDeviceGone(DWORD code) {
   }
 }
 
+// Errors that mean the device is gone only when the port no longer answers a
+// status query either: a purge aborts operations too, and "not ready" is
+// also what an I/O error of the device underneath becomes in some
+// implementations of the API (Wine gives it once a serial device has
+// vanished), as well as a passing state of a device that is still there.
+bool GoneIfUnanswered(DWORD code) { return code == ERROR_OPERATION_ABORTED || code == ERROR_NOT_READY; }
+
 class Overlapped {
  public:
   Overlapped() { ov_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
@@ -93,17 +100,16 @@ struct PortDevice::Impl {
   }
 
   // Notes whether a failure of an operation on the open handle means the
-  // device is gone; call with Life held. An aborted operation means removal
-  // only when the port no longer answers a status query: a purge aborts
-  // operations too.
+  // device is gone; call with Life held. Some failures mean removal only
+  // when the port no longer answers a status query (GoneIfUnanswered).
   void NoteFailure(DWORD code) {
     if (code == 0 || Lost) return;
-    if (code == ERROR_OPERATION_ABORTED) {
+    if (GoneIfUnanswered(code)) {
       DWORD errors = 0;
       COMSTAT status{};
       if (!IsOpen() || ClearCommError(Port, &errors, &status)) return;
       code = GetLastError();  // the query's reason tells more than the abort
-      if (!MeansDeviceGone(code)) return;
+      if (!MeansDeviceGone(code) && code != ERROR_NOT_READY) return;
     } else if (!MeansDeviceGone(code)) {
       return;
     }

@@ -10,6 +10,12 @@
 //       Init on a port that does not exist
 //   wine_host rate   LABEL LIBRARY PARFILE NAME SECONDS
 //       exchanges per second over SECONDS, from the statistics line
+//   wine_host portloss LABEL LIBRARY PARFILE NAME PORT MARKER
+//       the device of COM<PORT> goes away while polling runs (the script
+//       stops the simulator once "polling runs" has passed) and a new one
+//       appears at the same name, which the script tells by creating the
+//       file MARKER: the driver reports the loss, reopens the port by itself
+//       and polls on, with no call of the host but reads
 //
 // Exit status: 0 when every check passed, 1 otherwise, 2 for a usage error.
 
@@ -18,7 +24,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -244,6 +252,104 @@ int RunRate(Checks& checks, const std::string& library, const std::string& par, 
   return checks.Failures() == 0 ? 0 : 1;
 }
 
+// Every event line shown since the start, each with how often it came: the
+// list keeps only its last lines, so it is read often and new lines are
+// taken from after the last one already seen.
+class EventsSeen {
+ public:
+  explicit EventsSeen(const LineSession& line) : line_(line) {}
+
+  void Update() {
+    const std::vector<std::string> now = line_.WindowLines("event");
+    std::size_t from = 0;
+    if (!last_.empty()) {
+      for (std::size_t i = now.size(); i-- > 0;) {
+        if (now[i] == last_) {
+          from = i + 1;
+          break;
+        }
+      }
+    }
+    for (std::size_t i = from; i < now.size(); ++i) ++counts_[now[i]];
+    if (!now.empty()) last_ = now.back();
+  }
+  // The lines seen that start with a text, with their counts.
+  std::vector<std::pair<std::string, int>> Starting(const std::string& start) const {
+    std::vector<std::pair<std::string, int>> found;
+    for (const auto& [text, count] : counts_)
+      if (text.rfind(start, 0) == 0) found.emplace_back(text, count);
+    return found;
+  }
+
+ private:
+  const LineSession& line_;
+  std::map<std::string, int> counts_;
+  std::string last_;
+};
+
+// What the script sets in the new simulator before it creates the marker:
+// a value the first one never had, so it can only come from the new device.
+constexpr ExpectedValue kAfterReturn = {"station 2 analog input 1", 693, kTypeReal, 7.5};
+constexpr int kLossWaitMs = 20000;
+constexpr int kMarkerWaitMs = 30000;
+constexpr int kResumeLimitMs = 10000;
+
+int RunPortLoss(Checks& checks, const std::string& library, const std::string& par, const std::string& name,
+                int port, const std::string& marker) {
+  DriverApi api;
+  if (!LoadDriver(checks, api, library)) return 1;
+  LineSession line(api);
+  if (!checks.Expect("Init opens the line", line.Init(par, name), line.Message())) return 1;
+  EventsSeen events(line);
+  const auto received = [&line] { return line.Counters().value_or(LineCounters{0, -1, 0}).Received; };
+  const auto pumpUntil = [&](const std::function<bool()>& condition, int ms) {
+    return PumpUntil(
+        [&] {
+          events.Update();
+          return condition();
+        },
+        ms);
+  };
+  if (!checks.Expect("polling runs", pumpUntil([&] { return received() > 3; }, kValuesWaitMs),
+                     "received " + std::to_string(received())))
+    return 1;
+
+  const std::string com = "Port COM" + std::to_string(port);
+  const std::string lostStart = com + " odpojen: ";
+  // Told while the device is away, before the new one appears.
+  const auto lostSeen = [&] { return !events.Starting(lostStart).empty(); };
+  pumpUntil([&] { return lostSeen() || FileSize(marker) >= 0; }, kLossWaitMs);
+  checks.Expect("the loss of the device is reported before it comes back", lostSeen(),
+                "no \"" + lostStart + "...\" among the events");
+  for (const auto& [text, count] : events.Starting(lostStart)) checks.Info("EVENT " + text);
+
+  const bool restarted = pumpUntil([&] { return FileSize(marker) >= 0; }, kMarkerWaitMs);
+  if (!checks.Expect("the script brings the device back", restarted, marker + " not created")) return 1;
+  const double back = NowMs();
+  const double receivedAtBack = received();
+  const bool resumed = pumpUntil(
+      [&] { return received() > receivedAtBack + 3 && line.Real(kAfterReturn.Channel) == kAfterReturn.Value; },
+      kResumeLimitMs);
+  char took[64];
+  std::snprintf(took, sizeof took, "%.1f s", (NowMs() - back) / 1000);
+  checks.Expect("polling resumes by itself within 10 s of the device's return", resumed,
+                "received " + std::to_string(receivedAtBack) + " -> " + std::to_string(received()) + ", " +
+                    kAfterReturn.Name + " reads " + std::to_string(line.Real(kAfterReturn.Channel)) + " after " +
+                    took);
+  if (resumed) checks.Info(std::string("RESUMED ") + took + " after the device came back");
+
+  const std::string backText = com + " znovu otev\xF8" "en";
+  const auto backLines = events.Starting(backText);
+  checks.Expect("the return of the port is reported", backLines.size() == 1 && backLines[0].first == backText,
+                "no \"" + backText + "\" among the events");
+  const auto lostLines = events.Starting(lostStart);
+  checks.Expect("the loss and the return are each reported once",
+                lostLines.size() == 1 && lostLines[0].second == 1 && backLines.size() == 1 && backLines[0].second == 1,
+                std::to_string(lostLines.size()) + " loss lines, " + std::to_string(backLines.size()) + " return lines");
+  line.Done();
+  return checks.Failures() == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 }  // namespace wt
@@ -251,13 +357,15 @@ int RunRate(Checks& checks, const std::string& library, const std::string& par, 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() < 5) {
-    std::fprintf(stderr, "usage: wine_host line|noport|rate LABEL LIBRARY PARFILE NAME [SHOT | SECONDS]\n");
+    std::fprintf(stderr, "usage: wine_host line|noport|rate|portloss LABEL LIBRARY PARFILE NAME [SHOT | SECONDS | PORT MARKER]\n");
     return 2;
   }
   wt::Checks checks(args[1] + " ");
   const std::string& mode = args[0];
   if (mode == "line") return wt::RunLine(checks, args[2], args[3], args[4], args.size() > 5 ? args[5] : "");
   if (mode == "noport") return wt::RunNoPort(checks, args[2], args[3], args[4]);
+  if (mode == "portloss" && args.size() > 6)
+    return wt::RunPortLoss(checks, args[2], args[3], args[4], std::atoi(args[5].c_str()), args[6]);
   if (mode == "rate" && args.size() > 5) return wt::RunRate(checks, args[2], args[3], args[4], std::atof(args[5].c_str()));
   std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
   return 2;
