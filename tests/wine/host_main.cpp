@@ -20,6 +20,7 @@
 // Exit status: 0 when every check passed, 1 otherwise, 2 for a usage error.
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -191,18 +192,37 @@ int RunLine(Checks& checks, const std::string& library, const std::string& par, 
   return checks.Failures() == 0 ? 0 : 1;
 }
 
+// Every DriverProc code the host might send, with hostile arguments.
+void SendEveryProc(const LineSession& line) {
+  constexpr std::int32_t kExtremes[] = {0, -1, 1, INT32_MIN, INT32_MAX};
+  for (std::uint32_t code : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 255u, 0xFFFFFFFFu}) {
+    for (std::int32_t v : kExtremes) line.Proc(code, v, v, v, v);
+  }
+}
+
 int RunNoPort(Checks& checks, const std::string& library, const std::string& par, const std::string& name) {
   DriverApi api;
   if (!LoadDriver(checks, api, library)) return 1;
+  {
+    // A host that drives the window before Init: nothing happens.
+    LineSession early(api);
+    SendEveryProc(early);
+    Pump(100);
+    checks.Expect("DriverProc before Init changes nothing and shows no window", !WindowProbe(name).Exists());
+  }
   LineSession line(api);
   const bool started = line.Init(par, name);
   const char expected[] = "Chyba instalace COM-portu !";
   checks.Expect("Init fails on a port that is not there", !started);
   checks.Expect("message \"Chyba instalace COM-portu !\"", std::memcmp(line.Message(), expected, sizeof expected) == 0,
                 std::string("got \"") + line.Message() + "\"");
+  WindowProbe(name).CheckFailedStart(checks);
   const double start = NowMs();
   line.Done();
   checks.Expect("Done after the failed Init returns at once", NowMs() - start < kDoneLimitMs);
+  SendEveryProc(line);
+  Pump(100);
+  checks.Expect("DriverProc after Done changes nothing and shows no window", !WindowProbe(name).Exists());
   return checks.Failures() == 0 ? 0 : 1;
 }
 

@@ -34,6 +34,8 @@ void WindowProbe::CheckRunning(Checks& checks, const LineSession&) const { check
 void WindowProbe::CheckHostControl(Checks& checks, const LineSession&) const { checks.Skip("DriverProc", skip_); }
 void WindowProbe::Screenshot(Checks& checks, const std::string&) const { checks.Skip("screenshot", skip_); }
 void WindowProbe::CheckGoneAfterDone(Checks& checks, double) const { checks.Skip("window gone after Done", skip_); }
+void WindowProbe::CheckFailedStart(Checks& checks) const { checks.Skip("window after a failed Init", skip_); }
+bool WindowProbe::Exists() const { return false; }
 
 #else
 
@@ -402,6 +404,20 @@ void WindowProbe::CheckGoneAfterDone(Checks& checks, double doneMs) const {
   checks.Expect("Done destroys the window within a second", gone && doneMs < 1000,
                 (gone ? "" : std::string("the window is still there; ")) + std::to_string(doneMs) + " ms");
 }
+
+void WindowProbe::CheckFailedStart(Checks& checks) const {
+  HWND w = Hwnd(window_);
+  if (!checks.Expect("window exists after the failed Init", w != nullptr, "not found")) return;
+  checks.Expect("window hidden until the host shows it", IsWindowVisible(w) == FALSE);
+  const std::string portError = "Chyba p\xF8i otev\xF8" "en\xED portu !";
+  std::string text;
+  PumpUntil([&] { return (text = Text(ControlOf(w, QZ_ID_EVENT_LIST))).find(portError) != std::string::npos; }, 2000);
+  checks.Expect("event list shows the start up to \"Chyba p\xF8i otev\xF8" "en\xED portu !\"",
+                text.find("Inicializace OK") != std::string::npos && text.find(portError) != std::string::npos,
+                "event list \"" + text + "\"");
+}
+
+bool WindowProbe::Exists() const { return FindThreadWindow(caption_) != nullptr; }
 
 #endif
 

@@ -30,6 +30,11 @@ class WindowProbe {
   void Screenshot(Checks& checks, const std::string& path) const;
   // After Done (which took doneMs): the window no longer exists.
   void CheckGoneAfterDone(Checks& checks, double doneMs) const;
+  // After an Init that failed: the window exists, hidden, and its event
+  // list holds the start's events up to the port's failure.
+  void CheckFailedStart(Checks& checks) const;
+  // Whether a window of the driver with this caption exists in the thread.
+  bool Exists() const;
 
  private:
   std::string caption_;
