@@ -21,7 +21,7 @@ constexpr const char* kHelp =
     "  fault ST|* silence|badcheck|garbage [N]|truncate [N]|foreign [MASTER]|late [MS]|error CODE [once|times N]\n"
     "  clear ST|* [FAULT] | report ST h|x [now]\n"
     "  history ST add [CODE [VALUE]] | every TIME [code C] | fill N [every TIME] | capacity 50000|6500 | user U POS\n"
-    "  turnaround MS | dump ST|* | stats | help | quit\n"
+    "  turnaround MS | unplug TIME | dump ST|* | stats | help | quit\n"
     "items: bi N, bo N, ai N, ct N, mi N, mo N, qq B.G.I, mem ADDR [byte|word|real], blk BLOCK.ITEM\n";
 
 CommandResult Fail(std::string text) { return {false, false, std::move(text)}; }
@@ -307,6 +307,14 @@ CommandResult CmdTurnaround(Context& c) {
   return Done();
 }
 
+CommandResult CmdUnplug(Context& c) {
+  std::int64_t ms = 0;
+  if (!c.Duration(ms, "time off the line") || !c.End()) return Fail(c.ErrorText());
+  CommandResult r = Done();
+  r.UnplugMs = ms;
+  return r;
+}
+
 CommandResult CmdDump(Context& c) {
   std::vector<std::uint8_t> sts;
   if (!c.Stations(sts, true) || !c.End()) return Fail(c.ErrorText());
@@ -421,6 +429,7 @@ CommandResult Execute(Responder& responder, std::string_view line, std::int64_t 
       {"report", CmdReport},
       {"history", CmdHistory},
       {"turnaround", CmdTurnaround},
+      {"unplug", CmdUnplug},
       {"dump", CmdDump},
   };
   if (verb == "stats") return Done(responder.Summary());
