@@ -56,6 +56,7 @@ for name in "${targets[@]}"; do
   seeds="fuzz/corpus/$name"
   work="$dir/corpus/$name"
   artifacts="$dir/artifacts/$name"
+  rm -rf "$artifacts"
   mkdir -p "$seeds" "$work" "$artifacts"
   log="$dir/fuzz_$name.log"
   echo "== fuzz_$name: $seconds s"

@@ -208,6 +208,10 @@ TEST(Commands, BadLinesGetClearErrors) {
       {"set 5 bi 1 1 extra", "unexpected 'extra'"},
       {"dance", "unknown command"},
       {"set 5 qq 1.2.1 \"open", "unterminated"},
+      {"step 5 ai 6.7e88 at 1s to 1", "bad index"},
+      {"set 5 bo -1e20 1", "bad index"},
+      {"get 5 qq 1.1e40.1", "block.group.item"},
+      {"unplug", "missing time off the line"},
   };
   for (const auto& [line, message] : cases) {
     const CommandResult result = Execute(r, line, 0);
