@@ -69,7 +69,11 @@ SoakLine MakeSoakLine(int stations, int baud) {
         << " MEMORY_BLOCK ADDR $0500 CHANNEL " << b + 300 << " CHANNEL_READ " << b + 299
         << " TYPES BYTE OUTPUT WORD OUTPUT INTEGER BIDIR CARDINAL OUTPUT LONGINT BIDIR REAL OUTPUT TYPES_END"
            " MEMORY_BLOCK_END\r\n"
-        << " ErrorNoAnswer " << b + 400 << "\r\n MsgCounter " << b + 401 << "\r\nEND\r\n";
+        << " ErrorNoAnswer " << b + 400 << "\r\n MsgCounter " << b + 401 << "\r\n out_read_BI " << b + 410
+        << "\r\n out_read_AI " << b + 411 << "\r\n out_read_CT " << b + 412 << "\r\n out_read_KI " << b + 413
+        << "\r\nEND\r\n";
+    for (std::uint32_t c : {b + 410, b + 411, b + 412, b + 413, b + 299}) line.ReadCommands.push_back(c);
+    for (std::uint32_t c = b + 200; c <= b + 205; ++c) line.InputRequests.push_back(c);
     for (int i = 1; i <= 8; ++i)
       line.Items.push_back(Make(k, address, Area::BinaryOut, b + 20 + static_cast<std::uint32_t>(i) - 1, 2, 0, 1, true,
                                 "bo " + std::to_string(i), "bo"));

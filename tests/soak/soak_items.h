@@ -38,6 +38,12 @@ struct SoakLine {
   std::vector<SoakItem> Items;
   std::vector<int> Addresses;
   std::vector<std::uint32_t> ReadChannels;  // inputs the host reads along
+  // A line with QQ variables is not polled by the driver: the host asks for
+  // readings, with a write to these channels (out_read_BI, out_read_AI,
+  // out_read_CT, out_read_KI, a block's read channel) ...
+  std::vector<std::uint32_t> ReadCommands;
+  // ... and with InputRequest of these (QQ variables).
+  std::vector<std::uint32_t> InputRequests;
 };
 
 // stations: how many stations on the line; baud: its rate.

@@ -92,11 +92,14 @@ struct Driver {
     disposeDriver = reinterpret_cast<decltype(disposeDriver)>(dlsym(lib, "DisposeDriver"));
     getInput = reinterpret_cast<decltype(getInput)>(dlsym(lib, "GetInput"));
     outputRequest = reinterpret_cast<decltype(outputRequest)>(dlsym(lib, "OutputRequest"));
+    inputRequest = reinterpret_cast<decltype(inputRequest)>(dlsym(lib, "InputRequest"));
   }
   ~Driver() {
     if (lib) dlclose(lib);
   }
-  bool Ok() const { return lib && makeDriver && init && done && disposeDriver && getInput && outputRequest; }
+  bool Ok() const {
+    return lib && makeDriver && init && done && disposeDriver && getInput && outputRequest && inputRequest;
+  }
 
   void* lib;
   decltype(&::MakeDriver) makeDriver = nullptr;
@@ -105,6 +108,7 @@ struct Driver {
   decltype(&::DisposeDriver) disposeDriver = nullptr;
   decltype(&::GetInput) getInput = nullptr;
   decltype(&::OutputRequest) outputRequest = nullptr;
+  decltype(&::InputRequest) inputRequest = nullptr;
 };
 
 HostValue Encode(std::uint32_t type, double x) {
@@ -186,7 +190,14 @@ void Soak::WriteSomething() {
   ++writesByKind_[item.Kind];
 }
 
+// Readings of the stations the host asks for, and the values it shows.
 void Soak::ReadSomething() {
+  const int pick = std::uniform_int_distribution<int>(0, 99)(rng_);
+  if (pick < 2) {
+    Write(line_.ReadCommands[std::uniform_int_distribution<std::size_t>(0, line_.ReadCommands.size() - 1)(rng_)], 2, 1);
+  } else if (pick < 3) {
+    d_.inputRequest(h_, line_.InputRequests[std::uniform_int_distribution<std::size_t>(0, line_.InputRequests.size() - 1)(rng_)]);
+  }
   const std::uint32_t c = line_.ReadChannels[std::uniform_int_distribution<std::size_t>(0, line_.ReadChannels.size() - 1)(rng_)];
   HostValue v{};
   v.TypeCode = (c % 1000) < 20 ? 2 : 10;
@@ -307,7 +318,7 @@ int Soak::Run() {
   std::filesystem::create_directories(dir);
   const double total = o_.Minutes * 60;
   const double quiet = std::max(30.0, 0.2 * total);  // faults end, the line settles
-  const double faultsUntil = std::max(10.0, total - quiet);
+  const double faultsUntil = std::max(20.0, total - quiet);
 
   qz::soak::FaultScriptOptions fo;
   fo.Seed = o_.Seed;
@@ -322,10 +333,14 @@ int Soak::Run() {
   so.Link = dir + "/com1";
   so.Control = dir + "/control";
   so.Script = dir + "/faults.txt";
+  so.Scenario = dir + "/start.scn";
   if (!o_.Keep.empty()) so.Transcript = dir + "/transcript.txt";
   so.Extra = {"--turnaround-ms", "3"};
   qz::testing::WriteFile(so.ParFile, line_.ParText);
   qz::testing::WriteFile(so.Script, faults_.Text);
+  std::string scenario;
+  for (int address : line_.Addresses) scenario += "history " + std::to_string(address) + " fill 50\n";
+  qz::testing::WriteFile(so.Scenario, scenario);
   ::setenv("QZ_HDB_DIR", dir.c_str(), 1);
   ::setenv("QZ_ROOT", dir.c_str(), 1);
   sim_ = std::make_unique<qz::test::SimProcess>(so);
@@ -345,10 +360,13 @@ int Soak::Run() {
   }
 
   // The host's loop: a write every few milliseconds, reads along, history
-  // read-outs now and then; figures once the line runs.
+  // read-outs now and then. The warm-up reads every station's history
+  // once, so that the history images exist before the first figures.
+  const double warmUntil = std::max(15.0, 0.1 * total);
   bool sampled = false;
-  while (Elapsed() < faultsUntil + 5) {
-    if (!sampled && Elapsed() > 6) {
+  for (long loop = 0; Elapsed() < faultsUntil + 5; ++loop) {
+    const bool warm = Elapsed() < warmUntil;
+    if (!sampled && !warm) {
       first_ = qz::soak::ReadProcessFigures();
       sampled = true;
     }
@@ -356,8 +374,8 @@ int Soak::Run() {
     // the line carries besides its polling.
     if (std::uniform_int_distribution<int>(0, 19)(rng_) == 0) WriteSomething();
     ReadSomething();
-    HistoryStep(false);
-    if (writes_ % 256 == 0) peakRssKb_ = std::max(peakRssKb_, qz::soak::ReadProcessFigures().RssKb);
+    HistoryStep(warm && readouts_ < o_.Stations);
+    if (loop % 100 == 0) peakRssKb_ = std::max(peakRssKb_, qz::soak::ReadProcessFigures().RssKb);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   // The quiet line: one more history read-out of every station, then the
