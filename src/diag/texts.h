@@ -124,6 +124,10 @@ inline constexpr std::string_view kLogRxPrefix = "Prefix";
 inline constexpr std::string_view kLogRxMessage = "Message";
 inline constexpr std::string_view kLogRxXorOk = "XOR OK";
 inline constexpr std::string_view kLogRxSaveIt = "SaveIt";
+// A frame that does not answer the request on the line: another station's
+// frame or report, or a late answer of the station asked.
+inline constexpr std::string_view kLogRxNotTheAnswer = "not the answer";
+inline constexpr std::string_view kLogRxLateAnswer = "late answer, values not stored";
 inline constexpr std::string_view kLogDecodeReceived = "Decode Received Message";
 inline constexpr std::string_view kEvtAnswerMark = "<<<-- ";
 inline constexpr std::string_view kEvtAnswerNameEnd = " - ";

@@ -2,12 +2,23 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 namespace qz {
 
 namespace {
 
-bool ComparesData(std::uint32_t kind) { return kind == kKindQqWrite || kind == kKindQqRead; }
+constexpr std::size_t kQqValueBytes = 4;
+
+// The part of the data that names what a request reads or writes: all of a
+// QQ read's addresses, a QQ write's address without its four value bytes,
+// nothing for the other kinds.
+std::string_view Target(const Request& r) {
+  const std::string_view data = r.Data.view();
+  if (r.Kind == kKindQqRead) return data;
+  if (r.Kind == kKindQqWrite) return data.size() > kQqValueBytes ? data.substr(0, data.size() - kQqValueBytes) : data;
+  return {};
+}
 
 // A QQ address of 00 00 00 is never merged with its neighbours.
 bool ZeroAddress(const ShortStr& data) { return data.byte(0) == 0 && data.byte(1) == 0 && data.byte(2) == 0; }
@@ -19,15 +30,17 @@ constexpr std::int32_t kMergeLimitHigh = 61;
 
 bool SameRequest(const Request& a, const Request& b) {
   if (a.Station != b.Station || a.Kind != b.Kind || a.Item != b.Item || a.Block != b.Block) return false;
-  return !ComparesData(a.Kind) || a.Data == b.Data;
+  return Target(a) == Target(b);
 }
 
 bool RequestQueue::Insert(const Request& request) {
   if (!items_.empty()) {
-    const auto behindHead = std::next(items_.begin());
-    const bool waiting = std::any_of(behindHead, items_.end(),
-                                     [&](const Request& r) { return SameRequest(r, request); });
-    if (waiting) return false;
+    const auto waiting = std::find_if(std::next(items_.begin()), items_.end(),
+                                      [&](const Request& r) { return SameRequest(r, request); });
+    if (waiting != items_.end()) {
+      waiting->Data = request.Data;
+      return false;
+    }
   }
   items_.push_back(request);
   return true;
@@ -38,7 +51,12 @@ void RequestQueue::RemoveHead() {
 }
 
 void RequestQueue::Rotate() {
-  if (items_.size() > 1) items_.splice(items_.end(), items_, items_.begin());
+  if (items_.size() <= 1) return;
+  const Request& head = items_.front();
+  const bool superseded = std::any_of(std::next(items_.begin()), items_.end(),
+                                      [&](const Request& r) { return SameRequest(r, head); });
+  if (superseded) items_.pop_front();
+  else items_.splice(items_.end(), items_, items_.begin());
 }
 
 bool RequestQueue::HasHistoryRequests() const {

@@ -11,6 +11,7 @@
 #include <list>
 
 #include "config/short_str.h"
+#include "protocol/answer_decoding.h"
 #include "protocol/request.h"
 
 namespace qz {
@@ -20,15 +21,18 @@ inline constexpr std::uint32_t kKindQqRead = 16;
 inline constexpr std::uint32_t kKindHistoryFirst = 240;
 inline constexpr std::uint32_t kKindHistoryLast = 247;
 
-// Requests are equal for the queue when station, kind, item and block agree,
-// and for QQ writes and reads also their data.
+// Requests are equal for the queue when they do the same thing to the same
+// place: station, kind, item and block agree, a QQ read reads the same
+// addresses and a QQ write writes the same variable (its value bytes, the
+// last four, may differ). Other kinds carry their value, if any, in the data.
 bool SameRequest(const Request& a, const Request& b);
 
 class RequestQueue {
  public:
-  // Appends the request unless an equal one waits behind the head (the head
-  // itself may already be on the line, so a copy of it is appended).
-  // Returns whether it was appended.
+  // Appends the request unless an equal one waits behind the head; that one
+  // then takes the new request's data, so a write that waits carries the
+  // value written last. The head itself may already be on the line with its
+  // data, so a copy of it is appended. Returns whether it was appended.
   bool Insert(const Request& request);
 
   const Request* Head() const { return items_.empty() ? nullptr : &items_.front(); }
@@ -37,7 +41,9 @@ class RequestQueue {
 
   void RemoveHead();
   void Clear() { items_.clear(); }
-  // The head goes behind the tail when there is more than one request.
+  // The head goes behind the tail when there is more than one request. A
+  // head that an equal request waits behind is dropped instead: the later
+  // one carries the newer value, and the older must not follow it.
   void Rotate();
   // Whether a history read request (kinds 240..247) is waiting.
   bool HasHistoryRequests() const;
@@ -54,13 +60,16 @@ class RequestQueue {
 };
 
 struct ReceivedEntry {
-  ShortStr SentFrame;  // the frame sent before the answer
+  ShortStr SentFrame;  // the frame sent before the answer; empty when it answers none
   ShortStr Answer;     // the accepted answer message
+  AnswerValues Values = AnswerValues::Store;  // Skip: a late answer
 };
 
 class ReceivedList {
  public:
-  void Add(const ShortStr& answer, const ShortStr& sentFrame) { entries_.push_back({sentFrame, answer}); }
+  void Add(const ShortStr& answer, const ShortStr& sentFrame, AnswerValues values = AnswerValues::Store) {
+    entries_.push_back({sentFrame, answer, values});
+  }
   const ReceivedEntry* Oldest() const { return entries_.empty() ? nullptr : &entries_.front(); }
   void DropOldest() {
     if (!entries_.empty()) entries_.pop_front();

@@ -1,5 +1,6 @@
 #include "engine/transaction_machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -56,12 +57,8 @@ TransactionMachine::TransactionMachine(DriverState& state, EngineIo& io)
     : state_(state),
       engine_(state.Engine),
       io_(io),
-      assembler_(state, state.Engine.PrefixBuffer, state.Engine.AnswerBuffer, [this](const ShortStr& message) {
-        engine_.Received.Add(message, engine_.LastSent);
-        engine_.LastSent.clear();
-        engine_.AcceptedCount = engine_.AcceptedCount.value() + 1;
-        accepted_ = true;
-      }) {}
+      assembler_(state, state.Engine.PrefixBuffer, state.Engine.AnswerBuffer,
+                 [this](const ShortStr& message) { Receive(message); }) {}
 
 StationRecord* TransactionMachine::StationAt(int n) {
   if (n < 1 || n > kMaxStations || !state_.Stations[static_cast<std::size_t>(n)]) return nullptr;
@@ -90,13 +87,14 @@ void TransactionMachine::Step() {
 
 // --- Phase 0 ---------------------------------------------------------------
 
+// A full turn takes at most as many rotations as the queue has requests (a
+// rotation may drop a superseded head, so the first head need not return).
 const Request* TransactionMachine::ChooseAwakeHead(RequestQueue& queue) {
-  const Request* first = queue.Head();
-  const Request* head = first;
-  while (head && Asleep(head->Station)) {
+  const Request* head = queue.Head();
+  for (std::size_t turns = queue.Count(); head && Asleep(head->Station); --turns) {
+    if (turns == 0) return nullptr;
     queue.Rotate();
     head = queue.Head();
-    if (head == first) return nullptr;  // a full turn: everyone asleep
   }
   return head;
 }
@@ -167,6 +165,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
 }
 
 void TransactionMachine::ChooseAndSend() {
+  expected_ = {};  // nothing on the line: no frame is an answer
   engine_.FromWriteQueue = 0;
   engine_.FromReadQueue = 0;
   ShortStr frame;
@@ -193,9 +192,7 @@ void TransactionMachine::StartTransmission(const ShortStr& frame) {
     SetRts(true);
     SetPhase(Phase::RtsLead);
   } else {
-    engine_.LastSent = engine_.TxMessage;
-    Send(engine_.TxMessage, Phase::Transmit);
-    engine_.SentCount = engine_.SentCount.value() + 1;
+    SendRequest();
   }
   HexDump(state_, "Transmit Message", frame.view());
   engine_.AwaitingAnswer = 1;
@@ -236,13 +233,19 @@ void TransactionMachine::AdvancePoll() {
 
 // --- Transmission ------------------------------------------------------------
 
+void TransactionMachine::SendRequest() {
+  expected_ = ExpectedAnswer(state_, engine_.TxMessage.view());
+  answersFrom_ = assembler_.Taken() + static_cast<std::uint64_t>(std::max(RxCount(io_.Line), 0));
+  engine_.LastSent = engine_.TxMessage;
+  Send(engine_.TxMessage, Phase::Transmit);
+  engine_.SentCount = engine_.SentCount.value() + 1;
+}
+
 void TransactionMachine::RtsLead() {
   if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.RtsTimeOn) {
     LogLine(state_, "RTS ON", "END");
     SetRts(true);
-    engine_.LastSent = engine_.TxMessage;
-    Send(engine_.TxMessage, Phase::Transmit);
-    engine_.SentCount = engine_.SentCount.value() + 1;
+    SendRequest();
     LogLine(state_, "RTS STILL ON, BEGIN", HexText(engine_.TxMessage.view()));
   }
   TimeoutTest();
@@ -279,6 +282,13 @@ void TransactionMachine::TimeoutTest() {
 // --- Answer ------------------------------------------------------------------
 
 void TransactionMachine::AwaitAnswer() {
+  // A report that came while the machine waits, not as the answer, is
+  // acknowledged at once: the station expects it before the exchange ends.
+  if (engine_.AckPending) {
+    SendText(io_.Line, state_, engine_.AckText.view(), kKeepPhase);
+    engine_.AckPending = 0;
+    engine_.AckText.clear();
+  }
   accepted_ = false;
   LineInput input(io_.Line);
   const std::uint64_t started = assembler_.Counters().Started;
@@ -286,6 +296,7 @@ void TransactionMachine::AwaitAnswer() {
   const std::uint64_t headers = assembler_.Counters().Started - started;
   if (headers) engine_.ReceivedCount = engine_.ReceivedCount.value() + static_cast<double>(headers);
   if (accepted_) {
+    NoteExchangeEnd(true);
     Beep(2000);
     engine_.LineSilence = 0.0;
     engine_.AwaitingAnswer = 0;
@@ -293,12 +304,53 @@ void TransactionMachine::AwaitAnswer() {
     engine_.Timer(PhaseTimer::Silence) = 0.0;
     QueueOutcome(true);
   } else if (engine_.AnswerTimer.value() > AnswerTimeSeconds() && engine_.AwaitingAnswer) {
+    NoteExchangeEnd(false);
     SetPhase(Phase::Timeout);
     engine_.ErrorCount = engine_.ErrorCount.value() + 1;
     QueueOutcome(false);
   } else if (!engine_.AwaitingAnswer) {
     SetPhase(Phase::Idle);
   }
+}
+
+// A frame that is not the answer and carries no report answers an earlier
+// request of its sender. Its values are older than the ones the station
+// gives now when it is the station asked, and older than the ones it gave
+// since when its last exchange was answered.
+bool TransactionMachine::IsStaleAnswer(const ShortStr& message) const {
+  if (CarriesReport(message.view())) return false;
+  const std::uint8_t sender = SenderAddress(message.view());
+  if (expected_.Known && sender == expected_.Station) return true;
+  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state_.Stations[static_cast<std::size_t>(n)];
+    if (slot && slot->Address == sender) return answeredLast_[static_cast<std::size_t>(n)];
+  }
+  return false;
+}
+
+void TransactionMachine::NoteExchangeEnd(bool answered) {
+  if (engine_.ActiveStation <= kMaxStations) answeredLast_[engine_.ActiveStation] = answered;
+}
+
+// Every accepted frame is decoded. It completes the exchange only when it
+// answers the request on the line and began after the request was written;
+// then it travels with the frame that was sent. Another frame travels
+// alone, so that no answer is read against a request it does not answer,
+// and a stale answer among them stores no values.
+void TransactionMachine::Receive(const ShortStr& message) {
+  engine_.AcceptedCount = engine_.AcceptedCount.value() + 1;
+  const bool answer = engine_.AwaitingAnswer && assembler_.FrameStart() >= answersFrom_ &&
+                      AnswersRequest(message.view(), expected_);
+  if (answer) {
+    engine_.Received.Add(message, engine_.LastSent);
+    engine_.LastSent.clear();
+    expected_ = {};
+    accepted_ = true;
+    return;
+  }
+  const bool late = IsStaleAnswer(message);
+  LogLine(state_, text::kLogReceiveData, late ? text::kLogRxLateAnswer : text::kLogRxNotTheAnswer);
+  engine_.Received.Add(message, ShortStr(), late ? AnswerValues::Skip : AnswerValues::Store);
 }
 
 void TransactionMachine::QueueOutcome(bool success) {

@@ -7,10 +7,12 @@
 // the silence after it and sends the acknowledgement the decoder asked for.
 // Every wait is a phase left when the cycle's timers have run far enough.
 
+#include <array>
 #include <string_view>
 
 #include "config/driver_state.h"
 #include "engine/engine_io.h"
+#include "protocol/answer_pairing.h"
 #include "protocol/frame_assembler.h"
 
 namespace qz {
@@ -45,6 +47,10 @@ class TransactionMachine {
   void HandleTimeout();
 
   void QueueOutcome(bool success);
+  void SendRequest();
+  void Receive(const ShortStr& message);
+  bool IsStaleAnswer(const ShortStr& message) const;
+  void NoteExchangeEnd(bool answered);
   void Send(const ShortStr& text, Phase next);
   bool TxDone();
   void SetRts(bool on);
@@ -61,6 +67,14 @@ class TransactionMachine {
   EngineIo& io_;
   FrameAssembler assembler_;
   bool accepted_ = false;
+  // The request on the line: what answers it, and the position in the
+  // received stream from which its answer can come (bytes already received
+  // when it was written belong to earlier exchanges).
+  AnswerKey expected_;
+  std::uint64_t answersFrom_ = 0;
+  // Per station: its last exchange ended with its answer (not a time-out).
+  // A late answer of such a station is older than what it said since.
+  std::array<bool, kMaxStations + 1> answeredLast_{};
 };
 
 // The request kind of a poll-ring step (1..5; 0 also reads binary inputs).

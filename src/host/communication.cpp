@@ -20,7 +20,7 @@ class Communication {
             [](int frequency, int ms) { Beep(frequency, ms); }},
         cycle_(*h.State, io_,
                [this](const ReceivedEntry& e) {
-                 return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view());
+                 return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
                },
                [this] { ShowStatistics(*h_.State, h_.Window.get()); }),
         thread_(h.Lock, DrvThread::Hooks{

@@ -10,6 +10,7 @@
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/answer_context.h"
+#include "protocol/answer_pairing.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 
@@ -257,6 +258,17 @@ std::size_t DecodeCode(AnswerContext& c, std::size_t p) {
   }
 }
 
+// Codes whose content is station values: inputs, counters, memory, the
+// history and sample memory.
+bool CarriesValues(std::string_view r, std::size_t p) {
+  const auto at = [&](std::size_t i) { return i < r.size() ? static_cast<std::uint8_t>(r[i - 1]) : std::uint8_t{0}; };
+  switch (at(p)) {
+    case 'A': case 'B': case 'C': case 'K': case 'N': return true;
+    case 'Q': return at(p + 1) == 'N';
+    default: return false;
+  }
+}
+
 void ResetStationStatus(StationRecord& s) {
   s.SilenceSeconds = 0.0;
   s.SleepTimer = 0.0;
@@ -275,7 +287,7 @@ std::string_view ErrorText(unsigned code) {
   return code < kTexts.size() ? kTexts[code] : std::string_view();
 }
 
-int DecodeMess(DriverState& state, std::string_view received, std::string_view sent) {
+int DecodeMess(DriverState& state, std::string_view received, std::string_view sent, AnswerValues values) {
   received = received.substr(0, kMaxFrame);
   auto byteAt = [&](std::size_t i) {
     return i >= 1 && i <= received.size() ? static_cast<std::uint8_t>(received[i - 1]) : std::uint8_t{0};
@@ -296,7 +308,8 @@ int DecodeMess(DriverState& state, std::string_view received, std::string_view s
 
   AnswerContext c{state, s, n, received, sent};
   for (std::size_t p = 3; p < c.n();) {
-    const std::size_t consumed = DecodeCode(c, p);
+    const bool skip = values == AnswerValues::Skip && CarriesValues(received, p);
+    const std::size_t consumed = skip ? AnswerCodeLength(received, p) : DecodeCode(c, p);
     if (consumed == kStop) break;
     p += consumed;
   }

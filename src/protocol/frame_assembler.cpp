@@ -16,12 +16,18 @@ std::string BufferInput::Read(std::size_t count) {
   return out;
 }
 
+std::string FrameAssembler::Take(ByteInput& input, std::size_t count) {
+  std::string bytes = input.Read(count);
+  taken_ += bytes.size();
+  return bytes;
+}
+
 bool FrameAssembler::Hunt(ByteInput& input) {
   ShortStr& window = window_;
   const ShortStr& prefix = state_.Prefix;
   if (window == prefix) return true;
   if (input.Waiting() == 0) return false;
-  std::string grown = window.str() + input.Read(1);
+  std::string grown = window.str() + Take(input, 1);
   if (grown.size() > prefix.size()) grown.erase(0, grown.size() - prefix.size());
   window = grown;
   return window == prefix;
@@ -33,7 +39,8 @@ ReceiveEvent FrameAssembler::Step(ByteInput& input) {
   ReceiveEvent event = ReceiveEvent::None;
   if (buffer.empty()) {
     if (input.Waiting() < 2) return event;
-    buffer = input.Read(2);
+    frameStart_ = taken_ - std::min<std::uint64_t>(taken_, window_.size());
+    buffer = Take(input, 2);
     ++counters_.Started;
     LogLine(state_, text::kLogReceiveData, text::kLogRxPrefix);
     event = ReceiveEvent::Started;
@@ -46,7 +53,7 @@ ReceiveEvent FrameAssembler::Finish(ByteInput& input) {
   ShortStr& buffer = buffer_;
   LogLine(state_, text::kLogReceiveData, text::kLogRxMessage);
   // The whole message leaves the port even when the buffer cannot keep it.
-  buffer += input.Read(buffer.byte(1));
+  buffer += Take(input, buffer.byte(1));
   ReceiveEvent event = ReceiveEvent::BadCheck;
   if (!CheckFrame(buffer)) {
     ++counters_.BadCheck;

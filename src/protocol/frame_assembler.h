@@ -66,15 +66,24 @@ class FrameAssembler {
 
   const FrameCounters& Counters() const { return counters_; }
 
+  // Bytes taken from the input so far, and how many had been taken before
+  // the first byte (Prefix included) of the message last started: tells
+  // whether a frame began before or after a given moment of the stream.
+  std::uint64_t Taken() const { return taken_; }
+  std::uint64_t FrameStart() const { return frameStart_; }
+
  private:
   bool Hunt(ByteInput& input);
   ReceiveEvent Finish(ByteInput& input);
+  std::string Take(ByteInput& input, std::size_t count);
 
   DriverState& state_;
   ShortStr& window_;
   ShortStr& buffer_;
   Sink sink_;
   FrameCounters counters_;
+  std::uint64_t taken_ = 0;
+  std::uint64_t frameStart_ = 0;
 };
 
 }  // namespace qz

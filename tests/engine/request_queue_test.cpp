@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -45,15 +46,37 @@ TEST(Insert, AppendsACopyOfTheHeadWhichMayBeOnTheLine) {
   EXPECT_FALSE(q.Insert(Make(3, 0))) << "now a copy waits behind the head";
 }
 
-TEST(Insert, ComparesDataOnlyForQqRequests) {
+TEST(Insert, AWaitingWriteTakesTheNewerValue) {
   RequestQueue q;
   q.Insert(Make(9, 0));
   EXPECT_TRUE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "AAAA")));
-  EXPECT_TRUE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "BBBB"))) << "another value is another write";
-  EXPECT_FALSE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "BBBB")));
-  EXPECT_TRUE(q.Insert(Make(2, 5, 7, "x")));
-  EXPECT_FALSE(q.Insert(Make(2, 5, 7, "y"))) << "other kinds ignore their data";
-  EXPECT_TRUE(q.Insert(Make(2, 5, 8, "y")));
+  EXPECT_TRUE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x02" "AAAA"))) << "another variable";
+  EXPECT_FALSE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "BBBB"))) << "the same variable";
+  EXPECT_EQ(std::next(q.Items().begin())->Data.str(), "\xBA\x01\x01" "BBBB");
+  EXPECT_TRUE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x01")));
+  EXPECT_TRUE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x02"))) << "a read of other addresses";
+  EXPECT_FALSE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x02")));
+  EXPECT_TRUE(q.Insert(Make(2, 18, 7, "x")));
+  EXPECT_FALSE(q.Insert(Make(2, 18, 7, "y")));
+  EXPECT_EQ(q.Items().back().Data.str(), "y");
+  EXPECT_TRUE(q.Insert(Make(2, 18, 8, "y")));
+  EXPECT_EQ(q.Count(), 7u);
+}
+
+// A rotation never puts an older write behind a newer one of the same
+// target: the older one, given up, is dropped.
+TEST(Rotate, DropsAHeadThatANewerEqualRequestWaitsBehind) {
+  RequestQueue q;
+  q.Insert(Make(1, 18, 2, "old"));
+  q.Insert(Make(1, 0));
+  EXPECT_TRUE(q.Insert(Make(1, 18, 2, "new"))) << "a copy of the head, which may be on the line";
+  q.Rotate();
+  ASSERT_EQ(q.Count(), 2u);
+  EXPECT_EQ(q.Head()->Kind, 0u);
+  EXPECT_EQ(q.Items().back().Data.str(), "new");
+  q.Rotate();
+  q.Rotate();
+  EXPECT_EQ(q.Count(), 2u) << "different requests still only rotate";
 }
 
 TEST(Insert, TheBlockTellsRequestsApart) {

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "config/driver_state.h"
 #include "diag/cp1250.h"
 #include "engine/cycle.h"
+#include "protocol/answer_decoding.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"
 
@@ -97,10 +99,16 @@ class Engine : public ::testing::Test {
   std::vector<std::string> events;
   std::vector<int> decoded;
   EngineIo io{line, clock, [this](std::string_view t) { events.emplace_back(t); }, {}};
+  // Every received entry as the decoder got it; with decodeForReal the
+  // answer decoder runs on it as in the driver.
+  std::vector<ReceivedEntry> entries;
+  bool decodeForReal = false;
   CommunicationCycle cycle{*state, io,
                            [this](const ReceivedEntry& entry) {
                              decoded.push_back(static_cast<int>(entry.Answer.size()));
-                             return 1;
+                             entries.push_back(entry);
+                             if (!decodeForReal) return 1;
+                             return DecodeMess(*state, entry.Answer.view(), entry.SentFrame.view(), entry.Values);
                            },
                            {}};
   TransactionMachine& machine = cycle.Machine();
@@ -461,6 +469,194 @@ TEST_F(Engine, HistoryReadoutTimesOut) {
 TEST(DateTime, ValueCountsDaysFrom1899) {
   EXPECT_DOUBLE_EQ(DateTimeValue({1899, 12, 30, 0, 0, 0, 0}), 0.0);
   EXPECT_DOUBLE_EQ(DateTimeValue({1970, 1, 1, 12, 0, 0, 0}), 25569.5);
+}
+
+// --- Pairing of answers with their requests ------------------------------------
+
+// The machine waits for station 1 (address 11) to answer a binary-output
+// write. Frames that are not that answer are decoded but leave the exchange
+// open; the right answer then closes it.
+struct StrayCase {
+  const char* name;
+  std::string frame;
+  bool beforeTheRequest;  // already in the line when the request went out
+  AnswerValues values;    // how the decoder is to read it
+  friend void PrintTo(const StrayCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StrayFrame : public Engine, public ::testing::WithParamInterface<StrayCase> {
+ protected:
+  // Steps until the request is on the line and the machine waits.
+  std::string SendWrite() {
+    state->SelfReading = 0;
+    e.WriteQueue.Insert(Write(1, 4, 1));
+    Cycle();
+    const std::string sent = line.Written();
+    line.Drain();
+    while (e.ThreadPhase != 2) Cycle();
+    return sent;
+  }
+  // Cycles until the decoder has had n entries (at most 40 cycles).
+  void CycleUntilDecoded(std::size_t n) {
+    for (int i = 0; i < 40 && entries.size() < n; ++i) Cycle();
+  }
+};
+
+TEST_P(StrayFrame, IsDecodedButDoesNotEndTheExchange) {
+  const StrayCase& c = GetParam();
+  if (c.beforeTheRequest) line.Receive(c.frame);
+  const std::string sent = SendWrite();
+  if (!c.beforeTheRequest) line.Receive(c.frame);
+  CycleUntilDecoded(1);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_TRUE(entries[0].SentFrame.empty()) << "read against no request";
+  EXPECT_EQ(entries[0].Values, c.values);
+  EXPECT_EQ(e.ThreadPhase, 2) << "still waiting";
+  EXPECT_EQ(e.WriteQueue.Count(), 1u) << "the write is not done";
+  EXPECT_EQ(e.LastSent.str(), sent);
+
+  line.Receive(AnswerFrame(11, "b\x01\x00"));
+  CycleUntilDecoded(2);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].SentFrame.str(), sent);
+  EXPECT_EQ(entries[1].Values, AnswerValues::Store);
+  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_TRUE(e.WriteQueue.Empty());
+  EXPECT_EQ(e.ErrorCount.value(), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, StrayFrame,
+    ::testing::Values(StrayCase{"AnotherStationsAnswer", AnswerFrame(12, "B\x01\x05"), false, AnswerValues::Store},
+                      StrayCase{"AnotherStationsReport", AnswerFrame(12, "H"), false, AnswerValues::Store},
+                      StrayCase{"UnknownStation", AnswerFrame(99, "b\x01\x00"), false, AnswerValues::Store},
+                      StrayCase{"ReportOfTheStationAsked", AnswerFrame(11, "H"), false, AnswerValues::Store},
+                      StrayCase{"LateAnswerToAnotherKind", AnswerFrame(11, "B\x01\x05"), false, AnswerValues::Skip},
+                      StrayCase{"RightCodesButInTheLineBeforeTheRequest", AnswerFrame(11, "b\x01\x00"), true,
+                                AnswerValues::Skip},
+                      StrayCase{"ReportInTheLineBeforeTheRequest", AnswerFrame(12, "H"), true,
+                                AnswerValues::Store}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A report that comes while the machine waits for another station is
+// acknowledged at once, and the exchange goes on to its own answer.
+TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
+  decodeForReal = true;
+  state->SelfReading = 0;
+  e.WriteQueue.Insert(Write(1, 4, 1));
+  Cycle();
+  line.Drain();
+  while (e.ThreadPhase != 2) Cycle();
+  line.Take();
+  const std::string report = AnswerFrame(12, "H");
+  line.Receive(report);
+  for (int i = 0; i < 20 && line.Written().empty(); ++i) Cycle();
+  EXPECT_EQ(line.Take(), report) << "a short-form report is acknowledged by its echo";
+  EXPECT_EQ(state->Station(2).Flags.in_active_message, 1);
+  EXPECT_EQ(e.ThreadPhase, 2);
+  line.Receive(AnswerFrame(11, "b\x01\x00"));
+  RunToIdle();
+  EXPECT_TRUE(e.WriteQueue.Empty());
+  EXPECT_TRUE(line.Written().empty()) << "the answer asks for no acknowledgement";
+}
+
+// A station whose answers come late: an answer after its time-out, and an
+// old answer still in the line when the next request goes out, never close
+// a later exchange nor take the binary inputs back to older values.
+TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
+  decodeForReal = true;
+  state->SelfReading = 0;
+  StationRecord& st = state->Station(1);
+  Request readBI = Write(1, 0, 1);
+  Request readAI = Write(1, 1, 1);
+  st.DefAnalogInAddr = 0x0100;
+  auto waitForRequest = [&] {
+    for (int i = 0; i < 300 && e.ThreadPhase != 2; ++i) {
+      line.Drain();
+      Cycle();
+    }
+    ASSERT_EQ(e.ThreadPhase, 2);
+  };
+  // The first read of the inputs times out; the second is answered with the
+  // inputs as they are now (input 1 on).
+  e.ReadQueue.Insert(readBI);
+  waitForRequest();
+  Cycle(1100);
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  RunToIdle();
+  ASSERT_TRUE(e.ReadQueue.Empty());
+  ASSERT_EQ(st.BinarInValue[1], 1);
+  // The late answer to the first read (input 1 still off) comes while the
+  // analog inputs are read.
+  e.ReadQueue.Insert(readAI);
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x00"));
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 1) << "not taken back by the late answer";
+  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ReadQueue.Count(), 1u);
+  line.Receive(AnswerFrame(11, std::string("N\x00\x01\x03\x40\x00\x00", 7)));
+  RunToIdle();
+  EXPECT_TRUE(e.ReadQueue.Empty());
+  EXPECT_EQ(st.AnalogInValue[1].value(), 1.0);
+  // An old answer of the inputs is still in the line when they are read
+  // again: the wait goes on for the answer to this read.
+  line.Receive(AnswerFrame(11, "B\x01\x00"));
+  e.ReadQueue.Insert(readBI);
+  waitForRequest();
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 1);
+  EXPECT_EQ(e.ReadQueue.Count(), 1u);
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  RunToIdle();
+  EXPECT_TRUE(e.ReadQueue.Empty());
+  EXPECT_EQ(st.BinarInValue[1], 1);
+  EXPECT_EQ(e.ErrorCount.value(), 1.0) << "only the first read went unanswered";
+}
+
+// A late answer of another station is stored when that station has not
+// answered since (it is the newest word from it), and not when it has.
+TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
+  decodeForReal = true;
+  state->SelfReading = 0;
+  StationRecord& st = state->Station(1);
+  auto waitForRequest = [&] {
+    for (int i = 0; i < 300 && e.ThreadPhase != 2; ++i) {
+      line.Drain();
+      Cycle();
+    }
+    ASSERT_EQ(e.ThreadPhase, 2);
+  };
+  // Station 1 does not answer in time; while station 2 is asked, its late
+  // answer comes: input 1 on.
+  e.ReadQueue.Insert(Write(1, 0, 1));
+  waitForRequest();
+  Cycle(1100);
+  e.ReadQueue.Clear();
+  e.ReadQueue.Insert(Write(2, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 1) << "stored: nothing newer from station 1";
+  EXPECT_EQ(e.ThreadPhase, 2) << "and station 2 is still awaited";
+  line.Receive(AnswerFrame(12, "B\x01\x00"));
+  RunToIdle();
+  // Station 1 answers (input 1 off); then an older answer of it, one more
+  // time late, comes while station 2 is asked.
+  e.ReadQueue.Insert(Write(1, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x00"));
+  RunToIdle();
+  ASSERT_EQ(st.BinarInValue[1], 0);
+  e.ReadQueue.Insert(Write(2, 0, 1));
+  waitForRequest();
+  line.Receive(AnswerFrame(11, "B\x01\x01"));
+  for (int i = 0; i < 10; ++i) Cycle();
+  EXPECT_EQ(st.BinarInValue[1], 0) << "not taken back to what it said before";
+  line.Receive(AnswerFrame(12, "B\x01\x00"));
+  RunToIdle();
+  EXPECT_TRUE(e.ReadQueue.Empty());
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ class DriverOnLine {
 
 // The simulator's summary figures of one station ("station 22 (...): ...").
 struct SimStationStats {
-  int Requests = -1, Answers = -1, Silent = -1, Reports = -1, Acked = -1, Wrong = -1, Missing = -1;
+  int Requests = -1, Answers = -1, Silent = -1, Faulted = -1, Reports = -1, Acked = -1, Wrong = -1, Missing = -1;
 };
 inline SimStationStats ParseStationStats(const std::string& summary, int address) {
   SimStationStats s;
@@ -176,11 +176,11 @@ inline SimStationStats ParseStationStats(const std::string& summary, int address
   if (at == std::string::npos) return s;
   const std::size_t colon = summary.find("): ", at);
   if (colon == std::string::npos) return s;
-  int faulted = 0, errors = 0;
+  int errors = 0;
   std::sscanf(summary.c_str() + colon + 3,
               "%d requests, %d answers, %d silent, %d faulted, %d error answers, %d reports (%d acknowledged, %d "
               "wrong, %d missing)",
-              &s.Requests, &s.Answers, &s.Silent, &faulted, &errors, &s.Reports, &s.Acked, &s.Wrong, &s.Missing);
+              &s.Requests, &s.Answers, &s.Silent, &s.Faulted, &errors, &s.Reports, &s.Acked, &s.Wrong, &s.Missing);
   return s;
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -186,6 +188,37 @@ TEST_F(LinePolling, ReportOfItsOwnWhileWaitingForAnotherStationIsAcknowledged) {
       },
       kWaitMs));
   EXPECT_EQ(s.Acked, 1) << line.sim->Command("stats");
+}
+
+// A station's answer that comes long after its time-out, when the driver
+// has read the station's values anew since, does not take them back.
+TEST_F(LinePolling, LateAnswerDoesNotTakeTheValuesBack) {
+  LineTiming timing;
+  timing.SleepCount = 100;
+  Start(timing, "set 22 bi 1 0\nset 22 ai 1 10\n");
+  ASSERT_TRUE(OthersGoOn(0, 2));
+  auto fresh = [&] {
+    return line.Binary(BinaryInChannel(2, 1)) == 1 && std::abs(line.Real(AnalogInChannel(2, 1)) - 20.0) < 0.01;
+  };
+  ASSERT_EQ(line.Binary(BinaryInChannel(2, 1)), 0);
+  // The next answer of station 22 leaves 700 ms late with the old values.
+  ASSERT_EQ(line.sim->Command("fault 22 late 700 times 1"), "");
+  ASSERT_TRUE(WaitUntil([&] { return SimStats(22).Faulted >= 1; }, kWaitMs));
+  ASSERT_EQ(line.sim->Command("set 22 bi 1 1"), "");
+  ASSERT_EQ(line.sim->Command("set 22 ai 1 20"), "");
+  ASSERT_TRUE(WaitUntil(fresh, kWaitMs)) << "the new values never came";
+  // Watch them while the late answer comes and is read.
+  bool wentBack = false;
+  const auto until = Clock::now() + std::chrono::milliseconds(1500);
+  WaitUntil(
+      [&] {
+        wentBack = wentBack || !fresh();
+        return Clock::now() > until;
+      },
+      kWaitMs);
+  EXPECT_FALSE(wentBack);
+  EXPECT_TRUE(OthersGoOn(0, 2)) << "polling after the late answer";
+  EXPECT_EQ(line.Real(ErrCountChannel(1)) + line.Real(ErrCountChannel(3)), 0) << "the others are answered";
 }
 
 // Done ends the communication thread within a second, whether the line is
