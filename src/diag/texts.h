@@ -58,6 +58,12 @@ inline constexpr std::string_view kParFileOpenError = "Nelze otev\xF8\xEDt param
 // --- Serial port set-up -----------------------------------------------------
 inline constexpr std::string_view kEvtPortSetup = "Inicializace portu: ";
 inline constexpr std::string_view kEvtPortOpenError = "Chyba p\xF8i otev\xF8" "en\xED portu !";
+// Our own: the port's title ("COM3" or "COM3 (/dev/ttyUSB0)") and the
+// system's error text.
+inline constexpr std::string_view kEvtPortOpenFailed = "Port %s nelze otev\xF8\xEDt: %s";
+inline constexpr std::string_view kEvtPortLost = "Port %s odpojen: %s";
+inline constexpr std::string_view kEvtPortBack = "Port %s znovu otev\xF8" "en";
+inline constexpr std::string_view kLogConfigurePort = "ConfigurePort";
 
 // --- Log labels and texts ---------------------------------------------------
 inline constexpr std::string_view kLogHexDump = "Hex Dump";
@@ -188,6 +194,13 @@ inline constexpr std::string_view kEvtPositionsFormat = "HDB: pozice vy\xE8teny 
 inline constexpr std::string_view kHistoryFileSuffix = ".hdb";
 inline constexpr std::string_view kLogHistory = "HDB";
 inline constexpr std::string_view kLogHistorySaveFailed = "save failed: ";
+// A short or unreadable file is renamed aside before its station gets a
+// cleared image: file name, new name.
+inline constexpr std::string_view kEvtHistoryKeptAside = "HDB: vadn\xFD soubor %s odlo\x9E" "en jako %s";
+inline constexpr std::string_view kEvtHistoryNotKeptAside = "HDB: vadn\xFD soubor %s nelze odlo\x9Eit";
+inline constexpr std::string_view kLogHistoryKeptAside = "short or unreadable file %s (%s) kept as %s";
+inline constexpr std::string_view kLogHistoryNotKeptAside = "short or unreadable file %s (%s) not kept aside: %s";
+inline constexpr std::string_view kLogHistoryLinkReplaced = "%s was a link to %s; the link is now the saved file";
 
 
 // --- Communication engine -------------------------------------------------

@@ -1,5 +1,6 @@
 #include "history/history_file.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -7,33 +8,82 @@
 #include "config/paths.h"
 #include "diag/log.h"
 #include "diag/texts.h"
+#include "diag/window_model.h"
 
 namespace qz {
+
+namespace {
+
+std::string Format(std::string_view format, const std::string& a, const std::string& b = {},
+                   const std::string& c = {}) {
+  char buf[1024];
+  std::snprintf(buf, sizeof buf, std::string(format).c_str(), a.c_str(), b.c_str(), c.c_str());
+  return buf;
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Reads the whole image; empty when the file is short or unreadable, with
+// what was wrong in problem.
+bool ReadImage(const std::string& name, HistoryImage& image, std::string& problem) {
+  std::ifstream file(name, std::ios::binary);
+  if (!file) {
+    problem = "cannot be opened";
+    return false;
+  }
+  file.read(reinterpret_cast<char*>(image.Bytes.data()), static_cast<std::streamsize>(kHistoryImageSize));
+  const auto got = file.gcount();
+  if (got == static_cast<std::streamsize>(kHistoryImageSize)) return true;
+  problem = file.bad() ? "cannot be read" : std::to_string(got) + " bytes";
+  return false;
+}
+
+// A file that would load as a cleared image goes aside, so that the cleared
+// image saved later does not take the place of what it still holds.
+void KeepAside(DriverState& state, const std::string& name, const std::string& problem, WindowModel* events) {
+  std::string error;
+  const std::string aside = KeepFileAside(name, error);
+  if (!aside.empty()) {
+    AddEvent(events, Format(text::kEvtHistoryKeptAside, BaseName(name), BaseName(aside)));
+    LogLine(state, text::kLogHistory, Format(text::kLogHistoryKeptAside, name, problem, aside));
+  } else {
+    AddEvent(events, Format(text::kEvtHistoryNotKeptAside, BaseName(name)));
+    LogLine(state, text::kLogHistory, Format(text::kLogHistoryNotKeptAside, name, problem, error));
+  }
+}
+
+}  // namespace
 
 std::string HistoryFileName(const DriverState& state, int station) {
   return HostExecutableFolder() + state.DriverName.str() + std::to_string(station) + std::string(text::kHistoryFileSuffix);
 }
 
-std::unique_ptr<HistoryImage> LoadHistory(const DriverState& state, int station) {
+std::unique_ptr<HistoryImage> LoadHistory(DriverState& state, int station, WindowModel* events) {
   const std::string name = HistoryFileName(state, station);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(name, ec)) return nullptr;
   auto image = std::make_unique<HistoryImage>();
-  std::ifstream file(name, std::ios::binary);
-  file.read(reinterpret_cast<char*>(image->Bytes.data()), static_cast<std::streamsize>(kHistoryImageSize));
-  if (!file || file.gcount() != static_cast<std::streamsize>(kHistoryImageSize))
+  std::string problem;
+  if (!ReadImage(name, *image, problem)) {
     std::fill(image->Bytes.begin(), image->Bytes.end(), std::uint8_t{0});
+    KeepAside(state, name, problem, events);
+  }
   return image;
 }
 
-bool SaveHistory(DriverState& state, int station, const HistoryImage& image) {
+bool SaveHistory(DriverState& state, int station, const HistoryImage& image, const ReplaceProbe& probe) {
   const std::string name = HistoryFileName(state, station);
-  std::ofstream file(name, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(image.Bytes.data()), static_cast<std::streamsize>(image.Bytes.size()));
-  file.close();
-  if (file) return true;
-  LogLine(state, text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name);
-  return false;
+  const std::string_view bytes(reinterpret_cast<const char*>(image.Bytes.data()), image.Bytes.size());
+  const ReplaceResult result = ReplaceFile(name, bytes, probe);
+  if (!result.Ok) {
+    LogLine(state, text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name + ": " + result.Error);
+    return false;
+  }
+  if (result.WasLink) LogLine(state, text::kLogHistory, Format(text::kLogHistoryLinkReplaced, name, result.LinkTarget));
+  return true;
 }
 
 }  // namespace qz

@@ -6,20 +6,24 @@
 #include <memory>
 #include <string>
 
+#include "history/file_replace.h"
 #include "history/history_image.h"
 
 namespace qz {
 
 struct DriverState;
+class WindowModel;
 
 std::string HistoryFileName(const DriverState& state, int station);
 
 // The station's image from its file: none when the file does not exist, a
-// cleared image when it is short or unreadable.
-std::unique_ptr<HistoryImage> LoadHistory(const DriverState& state, int station);
+// cleared image when it is short or unreadable. Such a file is first renamed
+// aside (".bad", see KeepFileAside) so that no later save overwrites what it
+// holds; the event list and the log say so.
+std::unique_ptr<HistoryImage> LoadHistory(DriverState& state, int station, WindowModel* events = nullptr);
 
-// Writes the image to the station's file, replacing an old one. False when
-// the file cannot be written.
-bool SaveHistory(DriverState& state, int station, const HistoryImage& image);
+// Replaces the station's file with the image (see ReplaceFile). False, with
+// the reason in the log and the old file as it was, when it cannot.
+bool SaveHistory(DriverState& state, int station, const HistoryImage& image, const ReplaceProbe& probe = {});
 
 }  // namespace qz

@@ -3,8 +3,11 @@
 #include "diag/statistics.h"
 #include "engine/cycle.h"
 #include "engine/drv_thread.h"
+#include "engine/line_outage.h"
 #include "host/driver_handle.h"
 #include "protocol/answer_decoding.h"
+#include "serial/port_recovery.h"
+#include "serial/port_setup.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,15 +26,38 @@ class Communication {
                  return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
                },
                [this] { ShowStatistics(*h_.State, h_.Window.get()); }),
+        recovery_(*h.Port, io_.Time, PortRecovery::Listener{[this](std::int32_t code) { PortLost(code); },
+                                                            [this] { PortBack(); }}),
         thread_(h.Lock, DrvThread::Hooks{
                             [this] { return h_.Running && !h_.State->StopRequest; },
-                            [this] { cycle_.Run(h_.Port->Active()); },
+                            [this] {
+                              recovery_.Supervise();
+                              cycle_.Run(h_.Port->Active());
+                            },
                             [this] { return h_.State->IdleTime; },
                         }) {}
 
-  void Stop() { thread_.Stop(); }
+  // Ends the thread. Done has closed the port before; a reopen the thread
+  // made in its last cycle is undone here.
+  void Stop() {
+    thread_.Stop();
+    if (h_.Port) h_.Port->SetActive(false);
+  }
+
+  // Under the instance lock.
+  void ReopenPort() { recovery_.ReopenNow(); }
 
  private:
+  void PortLost(std::int32_t code) {
+    outage_.Begin(*h_.State);
+    HandOver(PortLostText(h_.Port->Port(), code));
+  }
+
+  void PortBack() {
+    HandOver(PortBackText(h_.Port->Port()));
+    outage_.End(*h_.State, *h_.Port, [this](std::string_view text) { HandOver(text); });
+  }
+
   // Runs under the instance lock, like every other change of the window.
   void HandOver(std::string_view text) {
     h_.State->PendingEventText = text;
@@ -50,6 +76,8 @@ class Communication {
   DriverHandle& h_;
   EngineIo io_;
   CommunicationCycle cycle_;
+  LineOutage outage_;
+  PortRecovery recovery_;
   DrvThread thread_;  // last: starts when everything it uses exists
 };
 
@@ -61,6 +89,10 @@ void ResetEngine(DriverHandle& h) {
   fresh.LastCycleStart = DateTimeValue(DefaultClock().Now());
   fresh.MergeLimit = s.Engine.MergeLimit;
   s.Engine = std::move(fresh);
+}
+
+void ReopenPort(DriverHandle& h) {
+  if (h.Thread) h.Thread->ReopenPort();
 }
 
 void StartCommunication(DriverHandle& h) { h.Thread = std::make_unique<Communication>(h); }

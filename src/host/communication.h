@@ -17,6 +17,11 @@ void ResetEngine(DriverHandle& h);
 // Starts the thread of an instance whose port is open (its Thread).
 void StartCommunication(DriverHandle& h);
 
+// Opens the port of a running line again when it is closed (the host's line
+// reset); a port whose device went away is otherwise retried by the thread
+// every two seconds. Under the instance lock.
+void ReopenPort(DriverHandle& h);
+
 // Stops and releases the thread; call without holding the instance lock.
 void StopCommunication(std::unique_ptr<Communication>& thread);
 

@@ -60,7 +60,7 @@ void ShowLoadedSettings(DriverHandle& h) {
 void LoadHistories(DriverHandle& h) {
   DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
-  for (int n = 1; n <= s.StationCount && n <= kMaxStations; ++n) s.Station(n).HistoryData = LoadHistory(s, n);
+  for (int n = 1; n <= s.StationCount && n <= kMaxStations; ++n) s.Station(n).HistoryData = LoadHistory(s, n, h.Window.get());
   UpdateHistoryDateWords(s);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
   LogLine(*h.State, "init", "reset data stations OK");

@@ -222,7 +222,11 @@ bool Writer::DriverChannel(std::uint32_t channel) {
         UpdateHistoryDateWords(s_);
       });
     case 65415: return when(kTypeBool, [&] { SaveHistories(); });
-    case 65531: return when(kTypeBool, [&] { ResetTheLine(); });
+    case 65531:
+      return when(kTypeBool, [&] {
+        ResetTheLine();
+        ReopenPort(h_);  // a port whose device went away comes back at once
+      });
     case 65533: return when(kTypeDouble, [&] { s_.HostWriteValue = Real(); });
     case 65534:
       return when(kTypeDouble, [&] { s_.HostWriteChannel = static_cast<std::uint16_t>(TruncateToInt64(Real())); });

@@ -59,6 +59,13 @@ class PortDevice {
   bool SetSignal(OutputSignal signal, bool on);
   bool ReadModemSignals(ModemSignals& signals);
 
+  // Whether the device went away while open (an adapter pulled, the far
+  // end of a pty gone): an operation on it failed with an error that means
+  // the device is no more. Cleared by Open.
+  bool Lost() const;
+  // The platform's error code that told of the loss.
+  std::int32_t LostCode() const;
+
   // Blocks until one of the listened events, a failure of the device or
   // Release(). A device that failed is not watched again until reopened.
   // interest: the line_event bits someone handles; where the platform has to

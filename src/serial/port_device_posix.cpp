@@ -32,6 +32,21 @@ constexpr int kStatusPollMs = 100;
 
 using SteadyClock = std::chrono::steady_clock;
 
+// Errors of an open tty that mean the device itself is gone: a hung-up or
+// removed device fails every call with one of these.
+bool MeansDeviceGone(int code) {
+  switch (code) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EBADF:
+    case EPIPE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 int MillisecondsLeft(SteadyClock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -54,6 +69,8 @@ struct PortDevice::Impl {
   int Wake[2] = {-1, -1};
   std::atomic<bool> Released{false};
   std::atomic<bool> Failed{false};  // hung up; not watched until reopened
+  std::atomic<bool> Lost{false};
+  std::atomic<int> LostCode{0};
 
   // Event wait state (the event thread's own).
   int LastReportedRx = 0;
@@ -63,6 +80,16 @@ struct PortDevice::Impl {
 
   void Report(int code) const {
     if (code != 0 && Sink) Sink(code);
+  }
+
+  // Reports the failure of an operation on the open device, noting first
+  // whether it means the device is gone.
+  void ReportIo(int code) {
+    if (MeansDeviceGone(code) && !Lost) {
+      LostCode = code;  // first, so that whoever sees Lost finds the code
+      Lost = true;
+    }
+    Report(code);
   }
 
   void DrainWake() const {
@@ -246,6 +273,8 @@ bool PortDevice::Open(int port) {
     d.DrainWake();
     d.Released = false;
     d.Failed = false;
+    d.Lost = false;
+    d.LostCode = 0;
     d.LastReportedRx = 0;
     d.HaveStatus = false;
     d.LastTxCount = 0;
@@ -308,7 +337,7 @@ void PortDevice::Write(std::string_view bytes, std::int32_t timeLimitMs) {
     std::shared_lock life(d.Life);
     error = d.WriteLocked(bytes, timeLimitMs);
   }
-  d.Report(error);
+  d.ReportIo(error);
 }
 
 int PortDevice::ReadByte(std::uint8_t& byte, std::int32_t waitMs) {
@@ -320,7 +349,7 @@ int PortDevice::ReadByte(std::uint8_t& byte, std::int32_t waitMs) {
     std::shared_lock life(d.Life);
     error = d.ReadLocked(byte, waitMs, delivered);
   }
-  d.Report(error);
+  d.ReportIo(error);
   return delivered;
 }
 
@@ -341,7 +370,7 @@ bool PortDevice::Counts(std::int32_t& rx, std::int32_t& tx) {
       tx = out;
     }
   }
-  d.Report(error);
+  d.ReportIo(error);
   return error == 0;
 }
 
@@ -362,7 +391,7 @@ bool PortDevice::SetSignal(OutputSignal signal, bool on) {
     else if (::ioctl(d.Fd, on ? TIOCMBIS : TIOCMBIC, &bits) != 0)
       error = errno;  // a pty has no modem lines
   }
-  d.Report(error);
+  d.ReportIo(error);
   return error == 0;
 }
 
@@ -381,9 +410,13 @@ bool PortDevice::ReadModemSignals(ModemSignals& signals) {
                  (bits & TIOCM_CAR) != 0};
     }
   }
-  d.Report(error);
+  d.ReportIo(error);
   return error == 0;
 }
+
+bool PortDevice::Lost() const { return impl_->Lost; }
+
+std::int32_t PortDevice::LostCode() const { return impl_->LostCode; }
 
 LineEvents PortDevice::WaitEvents(std::uint32_t interest) {
   Impl& d = *impl_;
@@ -393,7 +426,7 @@ LineEvents PortDevice::WaitEvents(std::uint32_t interest) {
     std::shared_lock life(d.Life);
     error = d.WaitLocked(interest, events);
   }
-  d.Report(error);
+  d.ReportIo(error);
   return events;
 }
 

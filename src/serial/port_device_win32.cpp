@@ -25,6 +25,26 @@ constexpr DWORD kWriteTimeoutWithFlowMs = 10000;
 // The parity codes of the DCB in the order of eParity.
 constexpr BYTE kParityCodes[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
 
+// ERROR_NO_SUCH_DEVICE, missing from some SDK headers.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
+// Errors that ReadFile, WriteFile, WaitCommEvent and the comm calls give once
+// the device behind an open handle is gone (a USB adapter pulled).
+bool MeansDeviceGone(DWORD code) {
+  switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case kErrorNoSuchDevice:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 class Overlapped {
  public:
   Overlapped() { ov_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
@@ -63,11 +83,32 @@ struct PortDevice::Impl {
   DCB Dcb{};
   COMMTIMEOUTS Timeouts{};
   std::atomic<bool> Failed{false};  // the event wait failed; not watched until reopened
+  std::atomic<bool> Lost{false};
+  std::atomic<DWORD> LostCode{0};
 
   bool IsOpen() const { return Port != INVALID_HANDLE_VALUE; }
 
   void Report(DWORD code) const {
     if (code != 0 && Sink) Sink(static_cast<std::int32_t>(code));
+  }
+
+  // Notes whether a failure of an operation on the open handle means the
+  // device is gone; call with Life held. An aborted operation means removal
+  // only when the port no longer answers a status query: a purge aborts
+  // operations too.
+  void NoteFailure(DWORD code) {
+    if (code == 0 || Lost) return;
+    if (code == ERROR_OPERATION_ABORTED) {
+      DWORD errors = 0;
+      COMSTAT status{};
+      if (!IsOpen() || ClearCommError(Port, &errors, &status)) return;
+      code = GetLastError();  // the query's reason tells more than the abort
+      if (!MeansDeviceGone(code)) return;
+    } else if (!MeansDeviceGone(code)) {
+      return;
+    }
+    LostCode = code;
+    Lost = true;
   }
 
   // Waits for an overlapped operation, the release event or the time limit.
@@ -224,6 +265,8 @@ bool PortDevice::Open(int port) {
     if (d.IsOpen()) CloseHandle(d.Port);
     ResetEvent(d.ReleaseEvent);
     d.Failed = false;
+    d.Lost = false;
+    d.LostCode = 0;
     d.Port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_FLAG_OVERLAPPED, nullptr);
     if (!d.IsOpen()) error = GetLastError();
@@ -302,6 +345,7 @@ void PortDevice::Write(std::string_view bytes, std::int32_t timeLimitMs) {
     std::lock_guard writer(d.WriteLock);
     std::shared_lock life(d.Life);
     error = d.WriteLocked(bytes, static_cast<DWORD>(timeLimitMs));
+    d.NoteFailure(error);
   }
   d.Report(error);
 }
@@ -314,6 +358,7 @@ int PortDevice::ReadByte(std::uint8_t& byte, std::int32_t waitMs) {
     std::lock_guard reader(d.ReadLock);
     std::shared_lock life(d.Life);
     error = d.ReadLocked(byte, static_cast<DWORD>(waitMs), delivered);
+    d.NoteFailure(error);
   }
   d.Report(error);
   return delivered;
@@ -334,6 +379,7 @@ bool PortDevice::Counts(std::int32_t& rx, std::int32_t& tx) {
       tx = static_cast<std::int32_t>(status.cbOutQue);
     } else {
       error = GetLastError();
+      d.NoteFailure(error);
     }
   }
   d.Report(error);
@@ -363,6 +409,7 @@ bool PortDevice::SetSignal(OutputSignal signal, bool on) {
   {
     std::shared_lock life(d.Life);
     if (!d.IsOpen() || !EscapeCommFunction(d.Port, function)) error = GetLastError();
+    if (d.IsOpen()) d.NoteFailure(error);
   }
   d.Report(error);
   return error == 0;
@@ -376,6 +423,7 @@ bool PortDevice::ReadModemSignals(ModemSignals& signals) {
     DWORD status = 0;
     if (!d.IsOpen() || !GetCommModemStatus(d.Port, &status)) {
       error = GetLastError();
+      if (d.IsOpen()) d.NoteFailure(error);
     } else {
       signals = {(status & MS_CTS_ON) != 0, (status & MS_DSR_ON) != 0, (status & MS_RING_ON) != 0,
                  (status & MS_RLSD_ON) != 0};
@@ -385,6 +433,10 @@ bool PortDevice::ReadModemSignals(ModemSignals& signals) {
   return error == 0;
 }
 
+bool PortDevice::Lost() const { return impl_->Lost; }
+
+std::int32_t PortDevice::LostCode() const { return static_cast<std::int32_t>(impl_->LostCode.load()); }
+
 LineEvents PortDevice::WaitEvents(std::uint32_t /*interest*/) {
   Impl& d = *impl_;
   LineEvents events;
@@ -392,6 +444,7 @@ LineEvents PortDevice::WaitEvents(std::uint32_t /*interest*/) {
   {
     std::shared_lock life(d.Life);
     error = d.WaitLocked(events);
+    if (!events.Released) d.NoteFailure(error);
   }
   d.Report(error);
   return events;

@@ -1,10 +1,14 @@
 #include "serial/port_setup.h"
 
+#include <cstdio>
 #include <string>
 
 #include "config/driver_state.h"
+#include "diag/log.h"
+#include "diag/system_error.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
+#include "serial/port_device.h"
 #include "serial/serial_port.h"
 
 namespace qz {
@@ -31,6 +35,33 @@ eFlowControl FlowModeFromOptions(std::uint16_t options) {
   return eFlowControl::fcNone;
 }
 
+namespace {
+
+std::string Format(std::string_view format, const std::string& a, const std::string& b = {}) {
+  char buf[512];
+  std::snprintf(buf, sizeof buf, std::string(format).c_str(), a.c_str(), b.c_str());
+  return buf;
+}
+
+}  // namespace
+
+std::string PortTitle(int port) {
+  const std::string com = "COM" + std::to_string(port);
+  const std::string device = DeviceName(port);
+  if (device == com || device == "\\\\.\\" + com) return com;
+  return com + " (" + device + ")";
+}
+
+std::string PortOpenFailedText(int port, std::int32_t code) {
+  return Format(text::kEvtPortOpenFailed, PortTitle(port), SystemErrorText(code));
+}
+
+std::string PortLostText(int port, std::int32_t code) {
+  return Format(text::kEvtPortLost, PortTitle(port), SystemErrorText(code));
+}
+
+std::string PortBackText(int port) { return Format(text::kEvtPortBack, PortTitle(port)); }
+
 void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
   port.SetActive(false);
   port.SetCheckParity(true);
@@ -47,7 +78,12 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
 
   AddEvent(eventList, std::string(text::kEvtPortSetup) + "COM" + std::to_string(port.Port()) + " " +
                           std::to_string(port.Baudrate()) + "Bd");
-  if (!port.Active()) AddEvent(eventList, text::kEvtPortOpenError);
+  if (!port.Active()) {
+    AddEvent(eventList, text::kEvtPortOpenError);
+    const std::string why = PortOpenFailedText(port.Port(), port.ErrorCode());
+    AddEvent(eventList, why);
+    LogLine(state, text::kLogConfigurePort, why);
+  }
 
   state.Engine.LineSilence = 0.0;
   state.Engine.ThreadPhase = 0;

@@ -5,6 +5,7 @@
 // communication thread runs.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "config/short_str.h"
@@ -28,8 +29,18 @@ eStopBits StopBitsFromCode(std::uint16_t code);
 // Bit 5 RTS/CTS, bit 6 DTR/DSR, bit 7 XON/XOFF; the highest set bit wins.
 eFlowControl FlowModeFromOptions(std::uint16_t options);
 
+// The port as the event list names it: "COM3", followed by the device it
+// opens where that is not the COM name itself ("COM3 (/dev/ttyUSB0)").
+std::string PortTitle(int port);
+// Event texts of a port that cannot be opened, that went away and that is
+// back; code: the platform's error.
+std::string PortOpenFailedText(int port, std::int32_t code);
+std::string PortLostText(int port, std::int32_t code);
+std::string PortBackText(int port);
+
 // Closes the port, applies the [COM] settings of the state, opens it and
-// reports the result in the event list; resets the line's phase, silence
+// reports the result in the event list (with the device and the system's
+// error when it cannot be opened, also in the log); resets the line's phase, silence
 // and receive buffers. Afterwards port.Active() tells whether the line works.
 void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state);
 

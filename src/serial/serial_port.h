@@ -23,6 +23,7 @@
 
 #include "serial/message_assembler.h"
 #include "serial/port_device.h"
+#include "serial/port_recovery.h"
 #include "serial/serial_line.h"
 #include "serial/serial_types.h"
 
@@ -30,7 +31,7 @@ namespace qz {
 
 class TEventThread;
 
-class TSerial final : public SerialLine {
+class TSerial final : public SerialLine, public RecoverablePort {
  public:
   using NotifyEvent = std::function<void(TSerial& sender)>;
   using RxMessageEvent = std::function<void(TSerial& sender, const std::string& message)>;
@@ -45,7 +46,7 @@ class TSerial final : public SerialLine {
   TSerial& operator=(const TSerial&) = delete;
 
   // Line settings.
-  int Port() const;
+  int Port() const override;
   void SetPort(int port);
   std::int32_t Baudrate() const;
   void SetBaudrate(std::int32_t baudrate);
@@ -78,12 +79,17 @@ class TSerial final : public SerialLine {
   void SetNotifyErrors(eNotifyErr mode);
 
   // The platform's code of the last failure.
-  std::int32_t ErrorCode() const { return errorCode_; }
+  std::int32_t ErrorCode() const override { return errorCode_; }
 
   bool Active() const override { return active_; }
   // Closes the port if open; then opens it when asked to. A port that cannot
   // be opened stays closed with ErrorCode set.
-  void SetActive(bool active);
+  void SetActive(bool active) override;
+
+  // The device went away under the open port (an adapter pulled): it stays
+  // open, and every operation fails, until it is closed or reopened.
+  bool DeviceLost() const override { return active_ && device_.Lost(); }
+  std::int32_t LostErrorCode() const override { return device_.LostCode(); }
 
   void WriteText(std::string_view bytes) override;
   int ReadChar(std::uint8_t& byte) override;

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -90,6 +91,7 @@ class DriverLibrary {
   decltype(&::Done) done = Get<decltype(&::Done)>("Done");
   decltype(&::DisposeDriver) disposeDriver = Get<decltype(&::DisposeDriver)>("DisposeDriver");
   decltype(&::GetInput) getInput = Get<decltype(&::GetInput)>("GetInput");
+  decltype(&::QueryProc) queryProc = Get<decltype(&::QueryProc)>("QueryProc");
 };
 
 // One driver instance on COM1 against one simulator. Values are read
@@ -116,6 +118,7 @@ class DriverOnLine {
       o.Scenario = dir_.file("line.scn");
       ::qz::testing::WriteFile(o.Scenario, scenario);
     }
+    simOptions_ = o;
     sim = std::make_unique<SimProcess>(o);
     if (!sim->Ready()) return sim->StartError();
     com_ = std::make_unique<::qz::testing::ScopedEnv>("QZ_COM1", sim->Link());
@@ -138,6 +141,30 @@ class DriverOnLine {
   std::string Stop() {
     StopDriver();
     return sim ? sim->Stop() : std::string();
+  }
+
+  // A new simulator on the same pty link, as a device plugged in again;
+  // empty when it runs, else why not.
+  std::string RestartSimulator() {
+    if (sim) sim->Stop();
+    sim = std::make_unique<SimProcess>(simOptions_);
+    return sim->Ready() ? std::string() : sim->StartError();
+  }
+
+  // The lines of the driver's event list, as the host's window shows them.
+  std::vector<std::string> Events() const {
+    std::vector<char> text(16384);
+    QueryReply reply{static_cast<std::uint32_t>(text.size()), text.data()};
+    lib_.queryProc(h, 12, "GetWindow", nullptr, &reply);
+    std::vector<std::string> events;
+    const std::string all(text.data());
+    for (std::size_t at = 0; at < all.size();) {
+      const std::size_t end = std::min(all.find('\n', at), all.size());
+      const std::string line = all.substr(at, end - at);
+      if (line.rfind("event\t", 0) == 0) events.push_back(line.substr(6));
+      at = end + 1;
+    }
+    return events;
   }
 
   double Real(std::uint32_t channel) const {
@@ -163,6 +190,7 @@ class DriverOnLine {
   const ::qz::testing::TempDir& dir_;
   const DriverLibrary& lib_;
   std::unique_ptr<::qz::testing::ScopedEnv> com_;
+  SimOptions simOptions_;
 };
 
 // The simulator's summary figures of one station ("station 22 (...): ...").

@@ -154,8 +154,10 @@ TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
   ConfigurePort(&window_, port_, state_);
   EXPECT_FALSE(port_.Active());
   EXPECT_NE(port_.ErrorCode(), 0);
-  EXPECT_EQ(Events(), (std::vector<std::string>{"Inicializace portu: COM2 2400Bd",
-                                                std::string(text::kEvtPortOpenError)}));
+  // The existing two lines, then the device and the system's reason.
+  EXPECT_EQ(Events(), (std::vector<std::string>{
+                          "Inicializace portu: COM2 2400Bd", std::string(text::kEvtPortOpenError),
+                          "Port COM2 (/nonexistent/ttyQZ) nelze otev\xF8\xEDt: No such file or directory (2)"}));
   EXPECT_EQ(Events()[1], "Chyba p\xF8i otev\xF8" "en\xED portu !");
   EXPECT_EQ(state_.Engine.ThreadPhase, 0);
 }

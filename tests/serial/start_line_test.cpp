@@ -14,9 +14,11 @@
 #include "config/par_fixture.h"
 #include "host/driver_handle.h"
 #include "host/lifecycle.h"
+#include "host/output_requests.h"
 #include "qzdrk485.h"
 #include "support/driver_library.h"
 #include "support/pty_pair.h"
+#include "support/temp_dir.h"
 
 namespace qz::test {
 namespace {
@@ -87,6 +89,44 @@ TEST_F(StartLineTest, MissingPortFailsInitButKeepsTheStations) {
   EXPECT_EQ(h_->State->StationCount, 1);
   EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 9600Bd"));
   EXPECT_TRUE(Contains(EventList(), Cp("Chyba při otevření portu !")));
+}
+
+TEST_F(StartLineTest, MissingPortIsNamedWithTheSystemsErrorInTheEventListAndTheLog) {
+  const std::string device = (dir_ / "no-such-port").string();
+  ::setenv("QZ_COM1", device.c_str(), 1);
+  std::string failure;
+  EXPECT_FALSE(Start("$DIAGS\r\n" + ValidFile(), failure));
+  EXPECT_EQ(failure, Cp("Chyba instalace COM-portu !"));
+  const std::string why = Cp("Port COM1 (" + device + ") nelze otevřít: No such file or directory (2)");
+  EXPECT_TRUE(Contains(EventList(), why));
+  const std::string log = ::qz::testing::ReadFile((dir_ / "QZDRK485_PUMPS.LOG").string());
+  EXPECT_NE(log.find("ConfigurePort : " + why), std::string::npos) << log;
+}
+
+// The host's line reset opens a port whose device went away at once,
+// without waiting for the thread's next attempt.
+TEST_F(StartLineTest, LineResetReopensALostPortAtOnce) {
+  std::string failure;
+  ASSERT_TRUE(Start(ValidFile(), failure)) << failure;
+  ASSERT_FALSE(pty_.Receive(1).empty()) << "the line does not poll";
+  pty_.Unplug();
+  const std::string lost = "Port COM1 (" + pty_.SlaveName() + ") odpojen: Input/output error (5)";
+  ASSERT_TRUE(WaitUntil([&] { return Contains(EventList(), lost); })) << "loss not reported";
+
+  PtyPair replugged;
+  ASSERT_TRUE(replugged.ok());
+  replugged.BindToPort(1);
+  {
+    std::lock_guard guard(h_->Lock);  // no cycle of the thread in between
+    ASSERT_FALSE(h_->Port->Active());
+    HostValue reset{};
+    reset.TypeCode = 2;
+    reset.ValueBytes[0] = 1;
+    OutputRequest(*h_, 65531, reset);
+    EXPECT_TRUE(h_->Port->Active());
+  }
+  EXPECT_TRUE(Contains(EventList(), Cp("Port COM1 (" + replugged.SlaveName() + ") znovu otevřen")));
+  EXPECT_FALSE(replugged.Receive(1).empty()) << "polling did not resume";
 }
 
 TEST_F(ParFileFixture, InitThroughTheExportsOpensThePtyNamedForTheComPort) {
