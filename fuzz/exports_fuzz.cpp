@@ -228,7 +228,9 @@ class Host {
         nullptr});
     cycle_ = std::make_unique<qz::CommunicationCycle>(
         *h_->State, *io_,
-        [this](const qz::ReceivedEntry& e) { return qz::DecodeMess(*h_->State, e.Answer.view(), e.SentFrame.view()); },
+        [this](const qz::ReceivedEntry& e) {
+          return qz::DecodeMess(*h_->State, e.Answer.view(), e.SentFrame.view(), e.Values);
+        },
         [this] { qz::ShowStatistics(*h_->State, h_->Window.get()); });
   }
 

@@ -323,7 +323,10 @@ int Soak::Run() {
   qz::soak::FaultScriptOptions fo;
   fo.Seed = o_.Seed;
   fo.Stations = line_.Addresses;
-  fo.FaultsFromMs = 8000;
+  // Faults begin after the warm-up, so that the first figures are those
+  // of a line that runs.
+  const double warmUp = 10;
+  fo.FaultsFromMs = static_cast<std::int64_t>(warmUp * 1000) + 2000;
   fo.FaultsUntilMs = static_cast<std::int64_t>(faultsUntil * 1000);
   faults_ = qz::soak::MakeFaultScript(fo);
 
@@ -362,11 +365,13 @@ int Soak::Run() {
   // The host's loop: a write every few milliseconds, reads along, history
   // read-outs now and then. The warm-up reads every station's history
   // once, so that the history images exist before the first figures.
-  const double warmUntil = std::max(15.0, 0.1 * total);
+  const double warmUntil = warmUp;
   bool sampled = false;
-  for (long loop = 0; Elapsed() < faultsUntil + 5; ++loop) {
+  // Writes go on into the quiet line, up to shortly before the end.
+  const double writesUntil = std::max(faultsUntil + 5, total - 10);
+  for (long loop = 0; Elapsed() < writesUntil; ++loop) {
     const bool warm = Elapsed() < warmUntil;
-    if (!sampled && !warm) {
+    if (!sampled && (!warm || readoutsFinished_ >= o_.Stations)) {
       first_ = qz::soak::ReadProcessFigures();
       sampled = true;
     }

@@ -103,9 +103,19 @@ TEST(SoakLine, ItemsAreTheStationsAndValuesChange) {
   for (SoakItem item : line.Items) {
     EXPECT_TRUE(channels.insert(item.Channel).second) << item.Channel;
     if (!item.SimItem.empty()) {
-      const sim::CommandResult r =
-          sim::Execute(responder, "get " + std::to_string(item.Address) + " " + item.SimItem, 0);
-      EXPECT_TRUE(r.Ok) << item.SimItem << ": " << r.Text;
+      // The station keeps the ends of the range and tells them in full.
+      const std::string name = std::to_string(item.Address) + " " + item.SimItem;
+      for (double end : {item.Lo, item.Hi}) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.2f", end);
+        EXPECT_TRUE(sim::Execute(responder, "set " + name + " " + value, 0).Ok) << name;
+        const sim::CommandResult r = sim::Execute(responder, "get " + name, 0);
+        ASSERT_TRUE(r.Ok) << name << ": " << r.Text;
+        SoakItem written = item;
+        written.Written = true;
+        written.Last = end;
+        EXPECT_TRUE(written.Matches(std::atof(r.Text.c_str()))) << name << " = " << value << ": " << r.Text;
+      }
     }
     for (int i = 0; i < 50; ++i) {
       const double v = item.NextValue(rng);

@@ -141,8 +141,11 @@ CommandResult CmdGet(Context& c) {
   if (!c.Station(st) || !c.Item(item) || !c.End()) return Fail(c.ErrorText());
   auto v = c.R().Find(st)->Get(item);
   if (!v) return Fail("station " + std::to_string(st) + " has no " + ItemName(item) + " with a number");
+  // Whole numbers in full (a LONGINT or CARDINAL has ten digits), others
+  // to nine significant digits.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.9g", *v);
+  if (*v == std::floor(*v) && std::fabs(*v) < 1e15) std::snprintf(buf, sizeof buf, "%.0f", *v);
+  else std::snprintf(buf, sizeof buf, "%.9g", *v);
   return Done(buf);
 }
 
