@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace qz::sim {
@@ -266,16 +267,18 @@ CommandResult CmdHistory(Context& c) {
   const StationSeconds wall = c.R().WallNow(c.Now());
   bool ok = true;
   if (what == "add") {
-    double code = 1, value = 0;
-    if (c.More()) ok = c.Number(code, "record code");
+    int code = 1;
+    double value = 0;
+    if (c.More()) ok = c.Integer(code, "record code", 0, 65535);
     if (ok && c.More()) ok = c.Number(value, "value");
+    if (ok && !(std::fabs(value) <= std::numeric_limits<float>::max())) ok = c.Error("the value does not fit a single");
     ok = ok && c.End();
     if (ok) s->AddHistoryRecord(static_cast<std::uint16_t>(code), wall, static_cast<float>(value));
   } else if (what == "every") {
     std::int64_t ms = 0;
-    double code = 1;
+    int code = 1;
     ok = c.Duration(ms, "interval");
-    if (ok && c.Accept("code")) ok = c.Number(code, "record code");
+    if (ok && c.Accept("code")) ok = c.Integer(code, "record code", 0, 65535);
     ok = ok && c.End();
     if (ok) c.R().SetHistoryEvery(st, ms, static_cast<std::uint16_t>(code), c.Now());
   } else if (what == "fill") {
