@@ -83,6 +83,16 @@ struct Setup {
   std::vector<std::uint32_t> Channels;  // every channel a station or QQ variable claims
 };
 
+// The folder goes when the process ends, as libFuzzer and the replay end it.
+void RemoveAtExit(const std::string& folder) {
+  static std::string removed;
+  removed = folder;
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(removed, ec);
+  });
+}
+
 std::string WriteParFile(const std::string& dir) {
   const std::string par = dir + "/line.par";
   std::ofstream out(par, std::ios::binary);
@@ -103,6 +113,7 @@ const Setup& TheSetup() {
         std::filesystem::exists("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
     s.Dir = (base / ("qz-exports-fuzz-" + std::to_string(::getpid()))).string();
     std::filesystem::create_directories(s.Dir);
+    RemoveAtExit(s.Dir);
     ::setenv("QZ_HDB_DIR", s.Dir.c_str(), 1);
     ::setenv("QZ_ROOT", s.Dir.c_str(), 1);
     // A port that never opens: the line is the harness's.

@@ -32,6 +32,16 @@ namespace {
 
 void Fail() { __builtin_trap(); }
 
+// The folder goes when the process ends, as libFuzzer and the replay end it.
+void RemoveAtExit(const std::string& folder) {
+  static std::string removed;
+  removed = folder;
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(removed, ec);
+  });
+}
+
 // A folder of its own for the files of this process.
 const std::string& Folder() {
   static const std::string folder = [] {
@@ -39,6 +49,7 @@ const std::string& Folder() {
         std::filesystem::exists("/dev/shm") ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
     const std::filesystem::path dir = base / ("qz-hdb-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    RemoveAtExit(dir.string());
     ::setenv("QZ_HDB_DIR", dir.c_str(), 1);
     return dir.string();
   }();
