@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "server.h"
@@ -232,6 +233,31 @@ TEST_F(ChildProcess, ScriptAndScenarioRunAndTheTranscriptShowsBothWays) {
   EXPECT_NE(log.find(" RX 00 07 59 01 05 01 42 03 1A"), std::string::npos) << log;
   EXPECT_NE(log.find(" TX " + HexOf(good) + " ; station 5"), std::string::npos) << log;
   EXPECT_NE(log.find("stays silent (fault)"), std::string::npos) << log;
+}
+
+TEST_F(ChildProcess, UnpluggedLineFailsThenComesBackAsANewPtyAtTheSameLink) {
+  Launch({});
+  EXPECT_EQ(Control("unplug 400ms"), "ok\n");
+  // The adapter is gone: the old descriptor fails and the link is missing.
+  EXPECT_TRUE(qz::test::WaitUntil([&] { return !std::filesystem::is_symlink(link_); }, 2000));
+  EXPECT_TRUE(qz::test::WaitUntil([&] {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
+  }, 2000));
+  EXPECT_EQ(::write(fd_, "x", 1), -1);
+  // Back after the time: a new pty at the same path, serving as before.
+  ASSERT_TRUE(qz::test::WaitUntil([&] { return std::filesystem::is_symlink(link_); }, 3000));
+  ::close(fd_);
+  fd_ = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd_, 0);
+  termios t{};
+  ::tcgetattr(fd_, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd_, TCSANOW, &t);
+  const std::string good = Answer(5, "42 03 00 00");
+  EXPECT_EQ(HexOf(Exchange(Request(5, "42 03"), good.size())), HexOf(good));
+  EXPECT_EQ(Control("unplug 1s 2s"), "error: unexpected '2s'\n");
+  EXPECT_EQ(Control("unplug soon"), "error: bad time off the line 'soon' (500ms, 2s, 1.5, 1m)\n");
 }
 
 TEST(ChildProcessStart, BadScenarioStopsWithTheLineNamed) {

@@ -208,6 +208,13 @@ TEST(Commands, BadLinesGetClearErrors) {
       {"set 5 bi 1 1 extra", "unexpected 'extra'"},
       {"dance", "unknown command"},
       {"set 5 qq 1.2.1 \"open", "unterminated"},
+      {"step 5 ai 6.7e88 at 1s to 1", "bad index"},
+      {"set 5 bo -1e20 1", "bad index"},
+      {"get 5 qq 1.1e40.1", "block.group.item"},
+      {"unplug", "missing time off the line"},
+      {"history 5 add -4", "record code must be a whole number 0..65535"},
+      {"history 5 add 1 1e300", "does not fit a single"},
+      {"history 5 every 1s code 70000", "record code must be"},
   };
   for (const auto& [line, message] : cases) {
     const CommandResult result = Execute(r, line, 0);
@@ -238,6 +245,14 @@ TEST(Commands, ScriptLinesAreTimedAndSorted) {
   EXPECT_EQ(lines[2].Command, "clear 5");
   EXPECT_FALSE(ParseScript("soon fault 5 silence\n", "s", lines, error));
   EXPECT_EQ(error.rfind("s:1: ", 0), 0u) << error;
+}
+
+TEST(Commands, RealBeyondASingleIsKeptAsInfinite) {
+  Responder r(TwoStations(), {});
+  EXPECT_TRUE(Execute(r, "set 5 qq 1.1.1 1e300", 0).Ok);
+  EXPECT_EQ(Execute(r, "get 5 qq 1.1.1", 0).Text, "inf");
+  EXPECT_TRUE(Execute(r, "set 5 qq 1.1.1 -1e300", 0).Ok);
+  EXPECT_EQ(Execute(r, "get 5 qq 1.1.1", 0).Text, "-inf");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace qz::sim {
@@ -21,7 +22,7 @@ constexpr const char* kHelp =
     "  fault ST|* silence|badcheck|garbage [N]|truncate [N]|foreign [MASTER]|late [MS]|error CODE [once|times N]\n"
     "  clear ST|* [FAULT] | report ST h|x [now]\n"
     "  history ST add [CODE [VALUE]] | every TIME [code C] | fill N [every TIME] | capacity 50000|6500 | user U POS\n"
-    "  turnaround MS | dump ST|* | stats | help | quit\n"
+    "  turnaround MS | unplug TIME | dump ST|* | stats | help | quit\n"
     "items: bi N, bo N, ai N, ct N, mi N, mo N, qq B.G.I, mem ADDR [byte|word|real], blk BLOCK.ITEM\n";
 
 CommandResult Fail(std::string text) { return {false, false, std::move(text)}; }
@@ -141,8 +142,11 @@ CommandResult CmdGet(Context& c) {
   if (!c.Station(st) || !c.Item(item) || !c.End()) return Fail(c.ErrorText());
   auto v = c.R().Find(st)->Get(item);
   if (!v) return Fail("station " + std::to_string(st) + " has no " + ItemName(item) + " with a number");
+  // Whole numbers in full (a LONGINT or CARDINAL has ten digits), others
+  // to nine significant digits.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.9g", *v);
+  if (*v == std::floor(*v) && std::fabs(*v) < 1e15) std::snprintf(buf, sizeof buf, "%.0f", *v);
+  else std::snprintf(buf, sizeof buf, "%.9g", *v);
   return Done(buf);
 }
 
@@ -263,16 +267,18 @@ CommandResult CmdHistory(Context& c) {
   const StationSeconds wall = c.R().WallNow(c.Now());
   bool ok = true;
   if (what == "add") {
-    double code = 1, value = 0;
-    if (c.More()) ok = c.Number(code, "record code");
+    int code = 1;
+    double value = 0;
+    if (c.More()) ok = c.Integer(code, "record code", 0, 65535);
     if (ok && c.More()) ok = c.Number(value, "value");
+    if (ok && !(std::fabs(value) <= std::numeric_limits<float>::max())) ok = c.Error("the value does not fit a single");
     ok = ok && c.End();
     if (ok) s->AddHistoryRecord(static_cast<std::uint16_t>(code), wall, static_cast<float>(value));
   } else if (what == "every") {
     std::int64_t ms = 0;
-    double code = 1;
+    int code = 1;
     ok = c.Duration(ms, "interval");
-    if (ok && c.Accept("code")) ok = c.Number(code, "record code");
+    if (ok && c.Accept("code")) ok = c.Integer(code, "record code", 0, 65535);
     ok = ok && c.End();
     if (ok) c.R().SetHistoryEvery(st, ms, static_cast<std::uint16_t>(code), c.Now());
   } else if (what == "fill") {
@@ -305,6 +311,14 @@ CommandResult CmdTurnaround(Context& c) {
   if (!c.Integer(ms, "turnaround in ms", 0, 600000) || !c.End()) return Fail(c.ErrorText());
   c.R().SetTurnaround(ms);
   return Done();
+}
+
+CommandResult CmdUnplug(Context& c) {
+  std::int64_t ms = 0;
+  if (!c.Duration(ms, "time off the line") || !c.End()) return Fail(c.ErrorText());
+  CommandResult r = Done();
+  r.UnplugMs = ms;
+  return r;
 }
 
 CommandResult CmdDump(Context& c) {
@@ -421,6 +435,7 @@ CommandResult Execute(Responder& responder, std::string_view line, std::int64_t 
       {"report", CmdReport},
       {"history", CmdHistory},
       {"turnaround", CmdTurnaround},
+      {"unplug", CmdUnplug},
       {"dump", CmdDump},
   };
   if (verb == "stats") return Done(responder.Summary());

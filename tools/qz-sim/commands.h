@@ -15,6 +15,9 @@ struct CommandResult {
   bool Ok = true;
   bool Quit = false;
   std::string Text;  // answer to show, or the error
+  // unplug: the line goes away for this long, then comes back at the same
+  // path; the server carries it out. -1: no unplug.
+  std::int64_t UnplugMs = -1;
 };
 
 // Splits a line into words; "quoted text" is one word (without the quotes);

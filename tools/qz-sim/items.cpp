@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,10 @@ namespace qz::sim {
 
 namespace {
 
+// A whole number that fits an int; "1e88" is no index.
 bool ParseIndex(std::string_view word, int& out) {
   double v = 0;
-  if (!ParseNumber(word, v) || v != static_cast<int>(v)) return false;
+  if (!ParseNumber(word, v) || !(v >= -2147483648.0 && v <= 2147483647.0) || v != std::floor(v)) return false;
   out = static_cast<int>(v);
   return true;
 }

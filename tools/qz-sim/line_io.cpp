@@ -121,6 +121,23 @@ void CloseLine(LineEndpoint& line) {
   line.Fd = line.SlaveFd = -1;
 }
 
+void UnplugPty(LineEndpoint& line, const std::string& link) {
+  CloseLine(line);
+  if (!link.empty()) ::unlink(link.c_str());
+}
+
+bool ReplugPty(LineEndpoint& line, const std::string& link, std::string& error) {
+  if (!OpenPty(line, error)) return false;
+  if (link.empty()) return true;
+  ::unlink(link.c_str());
+  if (::symlink(line.SlavePath.c_str(), link.c_str()) != 0) {
+    error = "cannot link " + link + ": " + std::strerror(errno);
+    CloseLine(line);
+    return false;
+  }
+  return true;
+}
+
 PacedWriter::PacedWriter(int baud, int bitsPerChar, bool pace)
     : charUs_(std::max<std::int64_t>(1, std::int64_t{bitsPerChar} * 1000000 / std::max(baud, 1))), pace_(pace) {}
 

@@ -31,6 +31,12 @@ bool OpenDevice(const std::string& path, int baud, int dataBits, int parity, int
                 std::string& error);
 void CloseLine(LineEndpoint& line);
 
+// A USB adapter pulled and put back: UnplugPty closes both ends of the pty
+// and removes the link, so the driver's descriptor fails and the path is
+// gone; ReplugPty makes a new pty and links it at the same path.
+void UnplugPty(LineEndpoint& line, const std::string& link);
+bool ReplugPty(LineEndpoint& line, const std::string& link, std::string& error);
+
 // Bytes leave one character time apart (bits per character / baud); with
 // pacing off everything is written at once.
 class PacedWriter {
@@ -44,6 +50,8 @@ class PacedWriter {
   // When the next byte is due (only while Busy).
   std::int64_t NextDueUs() const;
   std::int64_t CharUs() const { return charUs_; }
+  // Forgets what has not left yet (the line went away).
+  void Drop() { bytes_.clear(); sent_ = 0; }
 
  private:
   std::int64_t charUs_;

@@ -194,6 +194,10 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (o.Device.empty()) {  // a pty can be unplugged and come back at the same link
+    so.Unplug = [&] { qz::sim::UnplugPty(line, o.PtyLink); };
+    so.Replug = [&](std::string& e) { return qz::sim::ReplugPty(line, o.PtyLink, e) ? line.Fd : -1; };
+  }
   int rc = 0;
   {
     qz::sim::Server server(responder, line.Fd, so);

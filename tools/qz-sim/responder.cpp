@@ -11,6 +11,13 @@ namespace qz::sim {
 
 namespace {
 
+// Requests that change a station: b (binary outputs), n (memory), k (memory
+// outputs), QQ (QQ variables).
+bool IsWrite(std::string_view body) {
+  if (body.empty()) return false;
+  return body[0] == 'b' || body[0] == 'n' || body[0] == 'k' || body.starts_with("QQ");
+}
+
 constexpr std::array<const char*, 7> kFaultNames = {"silence", "badcheck", "garbage", "truncate",
                                                     "foreign", "late", "error"};
 // Line noise that holds no Prefix byte of the usual framings.
@@ -160,6 +167,7 @@ void Responder::OnMessage(std::string_view message) {
   const bool injected = TakeFault(*s, FaultKind::Error, &code);
   std::string body = injected ? std::string{'E', static_cast<char>(code < 0 ? 7 : code)}
                               : s->Sim->Answer(m.Body, WallNow(now_));
+  if (!injected && IsWrite(m.Body) && !(body.size() >= 1 && body[0] == 'E')) ++s->Stats.Writes;
   bool report = false;
   if (s->PiggyReport != 0) {
     body.insert(body.begin(), s->PiggyReport);
@@ -341,7 +349,7 @@ std::string Responder::Summary() const {
     o << "station " << int(address) << " (" << e.Sim->Setup().Name << "): " << s.Requests << " requests, "
       << s.Answers << " answers, " << s.Silenced << " silent, " << s.Faulted << " faulted, " << s.ErrorAnswers
       << " error answers, " << s.Reports << " reports (" << s.AcksOk << " acknowledged, " << s.AcksBad << " wrong, "
-      << s.AcksMissing << " missing)\n";
+      << s.AcksMissing << " missing), " << s.Writes << " writes applied\n";
   }
   o << "line: " << line_.Frames << " frames, " << line_.BadCheck << " bad check, " << line_.Stale << " abandoned, "
     << line_.Malformed << " malformed, " << line_.NotOurs << " not ours, " << line_.Unexpected

@@ -58,6 +58,7 @@ struct StationStats {
   std::uint64_t AcksOk = 0;
   std::uint64_t AcksBad = 0;
   std::uint64_t AcksMissing = 0;
+  std::uint64_t Writes = 0;  // write requests applied (b, n, k, QQ)
 };
 
 struct LineStats {

@@ -139,6 +139,7 @@ void Server::Schedule(std::vector<Outgoing> out) {
 }
 
 void Server::Transmit() {
+  if (lineFd_ < 0) return;
   const std::int64_t nowUs = NowUs();
   if (!writer_.Busy() && !queue_.empty() && queue_.front().DueMs * 1000 <= nowUs) {
     Outgoing o = std::move(queue_.front());
@@ -153,6 +154,7 @@ void Server::Transmit() {
 }
 
 void Server::ReadLine() {
+  if (lineFd_ < 0) return;
   char buffer[512];
   while (true) {
     const ssize_t n = ::read(lineFd_, buffer, sizeof buffer);
@@ -168,8 +170,35 @@ void Server::ReadLine() {
   }
 }
 
+bool Server::StartUnplug(std::int64_t ms) {
+  if (!options_.Unplug || !options_.Replug) return false;
+  if (lineFd_ >= 0) {
+    options_.Unplug();
+    lineFd_ = -1;
+    writer_.Drop();
+    queue_.clear();  // answers due on the old line are lost with it
+    Write({NowMs(), "--", {}, "line unplugged"});
+  }
+  replugAtMs_ = NowMs() + ms;
+  return true;
+}
+
+void Server::Replug() {
+  std::string error;
+  const int fd = options_.Replug(error);
+  if (fd < 0) {
+    Write({NowMs(), "--", {}, "replug failed, again in 1 s: " + error});
+    replugAtMs_ = NowMs() + 1000;
+    return;
+  }
+  lineFd_ = fd;
+  replugAtMs_ = -1;
+  Write({NowMs(), "--", {}, "line replugged"});
+}
+
 std::string Server::RunCommand(std::string_view line, bool& quit) {
-  const CommandResult r = Execute(responder_, line, NowMs());
+  CommandResult r = Execute(responder_, line, NowMs());
+  if (r.Ok && r.UnplugMs >= 0 && !StartUnplug(r.UnplugMs)) r = {false, false, "this line cannot be unplugged (a real port)"};
   quit = r.Quit;
   Write({NowMs(), "--", {}, "command: " + std::string(line) + (r.Ok ? "" : " -> " + r.Text)});
   std::string out = r.Ok ? r.Text : std::string();
@@ -258,6 +287,7 @@ int Server::PollTimeoutMs() const {
   if (writer_.Busy()) wait = std::min(wait, (writer_.NextDueUs() - nowUs) / 1000);
   else if (!queue_.empty()) wait = std::min(wait, (queue_.front().DueMs * 1000 - nowUs + 999) / 1000);
   if (scriptNext_ < options_.Script.size()) wait = std::min(wait, options_.Script[scriptNext_].AtMs - nowUs / 1000);
+  if (replugAtMs_ >= 0) wait = std::min(wait, replugAtMs_ - nowUs / 1000);
   return static_cast<int>(std::max<std::int64_t>(wait, 0));
 }
 
@@ -274,6 +304,7 @@ void Server::Run() {
     for (const Client& c : clients_) fds.push_back({c.Fd, POLLIN, 0});
     int timeout = PollTimeoutMs();
     if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+    if (replugAtMs_ >= 0 && NowMs() >= replugAtMs_) Replug();
     if (fds[0].revents & POLLIN) ReadLine();
     if (fds[1].revents & POLLIN) {
       char drain[64];

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ struct ServerOptions {
   std::string TranscriptPath;  // "-" writes to stderr; empty: none
   std::vector<ScriptLine> Script;
   int TickMs = 20;
+  // The unplug command: takes the line away, and brings it back with a new
+  // descriptor (-1 with a message when that fails). Unset: a line that
+  // cannot be unplugged (a real port).
+  std::function<void()> Unplug;
+  std::function<int(std::string& error)> Replug;
 };
 
 class Server {
@@ -63,6 +69,8 @@ class Server {
   void RunPosted();
   void Write(const TranscriptEntry& e);
   int PollTimeoutMs() const;
+  bool StartUnplug(std::int64_t ms);
+  void Replug();
 
   Responder& responder_;
   int lineFd_;
@@ -78,6 +86,7 @@ class Server {
   bool stdinOpen_ = false;
   std::size_t scriptNext_ = 0;
   std::int64_t startUs_ = 0;
+  std::int64_t replugAtMs_ = -1;  // while unplugged: when the line comes back
   std::atomic<bool> stop_{false};
   bool quit_ = false;
   std::mutex postLock_;

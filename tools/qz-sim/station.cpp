@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <sstream>
 
 #include "protocol/codecs.h"
@@ -47,7 +48,11 @@ int BlockSize(std::uint8_t type) {
   }
 }
 
-std::uint32_t FloatBits(double v) { return std::bit_cast<std::uint32_t>(static_cast<float>(v)); }
+// Beyond a single's range the value becomes infinite, as a station would keep it.
+std::uint32_t FloatBits(double v) {
+  if (std::fabs(v) > std::numeric_limits<float>::max() && std::isfinite(v)) v = std::copysign(HUGE_VAL, v);
+  return std::bit_cast<std::uint32_t>(static_cast<float>(v));
+}
 
 std::int64_t Clamp(double v, double lo, double hi) { return static_cast<std::int64_t>(std::clamp(std::round(v), lo, hi)); }
 
