@@ -20,7 +20,10 @@ seed=${2:-1}
 dir=${QZ_SOAK_BUILD:-build}
 scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
-if [ ! -f "$dir/CMakeCache.txt" ]; then
+# Configured every time: a folder built before the soak host existed learns of it.
+if [ -f "$dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$dir" >/dev/null
+else
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQZ_WERROR=ON >/dev/null
 fi
 cmake --build "$dir" -j "$jobs" --target soak_host qzdrk485 qz-sim
