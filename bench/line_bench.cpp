@@ -130,8 +130,6 @@ Traffic TrafficOf(const std::vector<Entry>& entries, std::size_t from, std::size
   return t;
 }
 
-std::string SimSpeed(int baud) { return std::to_string(baud); }
-
 // A driver instance and its simulator on a fresh folder.
 struct Rig {
   ::qz::testing::TempDir dir;
@@ -144,7 +142,7 @@ struct Rig {
   // Empty when the line runs, else why not.
   std::string Start(const std::string& par, int baud) {
     if (!lib.Loaded()) return "driver library not loaded";
-    return line.Start(par, {}, {"--baud", SimSpeed(baud), "--turnaround-ms", std::to_string(kTurnaroundMs)},
+    return line.Start(par, {}, {"--baud", std::to_string(baud), "--turnaround-ms", std::to_string(kTurnaroundMs)},
                       transcript);
   }
 };
