@@ -70,7 +70,12 @@ struct EngineState {
   std::int32_t LastTimeOfDay = 0;  // hundredths of a second
   Array1<Real6, kPhaseTimerCount> PhaseTimers;
 
+  // Milliseconds of the time of day at the last timer step, finer than
+  // LastTimeOfDay; -1 until the first step (it then starts from that).
+  std::int32_t LastTimeOfDayMs = -1;
+
   Real6& Timer(PhaseTimer t) { return PhaseTimers[static_cast<std::size_t>(t)]; }
+  const Real6& Timer(PhaseTimer t) const { return PhaseTimers[static_cast<std::size_t>(t)]; }
 };
 
 }  // namespace qz
