@@ -123,8 +123,12 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
       break;
     case Phase::AwaitAnswer:
       // Nothing sent: the next step only returns to the idle phase, which
-      // has nothing to choose until the host queues a request.
-      if (!engine_.AwaitingAnswer) break;
+      // has nothing to choose until the host queues a request, unless the
+      // poll ring has a next position.
+      if (!engine_.AwaitingAnswer) {
+        if (emptyRingChoices_ > 0) next.At = nowMs;  // the ring moves on
+        break;
+      }
       // An acknowledgement of a report goes out at the next step.
       next.At = engine_.AckPending ? nowMs : answerDue();
       next.WantBytes = BytesAwaited();
@@ -241,6 +245,13 @@ void TransactionMachine::ChooseAndSend() {
   if (!fromQueue && !engine_.ReadQueue.Empty()) fromQueue = ChooseFromReadQueue(frame);
   if (!fromQueue && state_.SelfReading) ChooseFromPollRing(frame);
 
+  // A ring position that gives no frame (a station without counters) is
+  // passed at once; a whole turn of them, or a queued request that cannot
+  // be encoded, waits for the next wake.
+  const int longestTurn = std::max<int>(1, state_.StationCount) * (5 + kMaxMemoryOut);
+  if (!frame.empty()) emptyRingChoices_ = 0;
+  else if (!fromQueue && state_.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
+  else emptyRingChoices_ = -1;
   if (!frame.empty()) {
     StartTransmission(frame);
   } else {

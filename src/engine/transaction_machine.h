@@ -98,6 +98,9 @@ class TransactionMachine {
   // Per station: its last exchange ended with its answer (not a time-out).
   // A late answer of such a station is older than what it said since.
   std::array<bool, kMaxStations + 1> answeredLast_{};
+  // Poll-ring choices in a row that gave no frame; -1 after a whole turn of
+  // them or an empty choice of another kind.
+  int emptyRingChoices_ = 0;
 };
 
 // The request kind of a poll-ring step (1..5; 0 also reads binary inputs).
