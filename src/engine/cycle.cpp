@@ -57,7 +57,7 @@ CommunicationCycle::CommunicationCycle(DriverState& state, EngineIo& io, Decoder
       statistics_(std::move(statistics)),
       machine_(state, io) {}
 
-StepResult CommunicationCycle::Run(bool portOpen) {
+StepResult CommunicationCycle::Run(bool portOpen, std::int32_t idleMs) {
   MeasureCycle();
   StepResult next;
   // A bound on steps back to back: the machine never asks for more than a
@@ -68,6 +68,7 @@ StepResult CommunicationCycle::Run(bool portOpen) {
     if (!next.RunsAt(io_.Time.SteadyMs())) break;
   }
   const std::int64_t now = io_.Time.SteadyMs();
+  if (!next.At && idleMs > 0) next.At = now + idleMs;
   AddSupervisionTimes(now, next);
   return next;
 }

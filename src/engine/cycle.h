@@ -23,7 +23,9 @@ class CommunicationCycle {
   // once; portOpen: the machine steps only on an open port. Tells when the
   // next cycle is due: the machine's time or the line events it waits for,
   // the next statistics second, the end of a sleep or of a history read-out.
-  StepResult Run(bool portOpen);
+  // idleMs: the longest wait while the machine has nothing to do (no time
+  // of its own; 0: no limit).
+  StepResult Run(bool portOpen, std::int32_t idleMs = 0);
 
   void AdvanceTimers();
   // Decodes the oldest received answer, if any.

@@ -57,21 +57,25 @@ class Communication {
   }
 
   // Under the instance lock.
-  void ReopenPort() { recovery_.ReopenNow(); }
+  void ReopenPort() {
+    recovery_.ReopenNow();
+    thread_.Wake();  // the machine starts again on the fresh line at once
+  }
 
  private:
   // Under the instance lock: one cycle, and what the thread waits for
-  // before the next. IdleTime is the longest wait with nothing to do; 0
-  // sets no limit (the machine's times and the statistics second still do).
+  // before the next. IdleTime is the longest wait while the machine has
+  // nothing to do; 0 sets no limit (the statistics second still does).
   LineWait Cycle() {
     recovery_.Supervise();
-    const StepResult next = cycle_.Run(h_.Port->Active());
+    const StepResult next = cycle_.Run(h_.Port->Active(), h_.State->IdleTime);
     LineWait wait;
     wait.RxBytes = next.WantBytes;
     wait.Drain = next.WantDrain;
-    if (next.At) wait.TimeoutMs = static_cast<std::int32_t>(std::clamp<std::int64_t>(*next.At - io_.Time.SteadyMs(), 0, INT32_MAX));
-    const std::int32_t idle = h_.State->IdleTime;
-    if (idle > 0 && (wait.TimeoutMs < 0 || idle < wait.TimeoutMs)) wait.TimeoutMs = idle;
+    if (next.At) {
+      const std::int64_t left = *next.At - io_.Time.SteadyMs();
+      wait.TimeoutMs = static_cast<std::int32_t>(std::clamp<std::int64_t>(left, 0, INT32_MAX));
+    }
     return wait;
   }
 

@@ -564,6 +564,43 @@ TEST_F(Engine, StatisticsAreRefreshedOnceASecond) {
   EXPECT_EQ(e.Timer(PhaseTimer::Stats).value(), 0.0);
 }
 
+// IDLE_TIME bounds the thread's wait only while the machine has nothing to
+// do; 0 sets no bound, and a core is not kept busy: the statistics second
+// is the next wake.
+struct IdleCase {
+  const char* name;
+  std::uint8_t selfReading;
+  std::int32_t idleMs;
+  std::int64_t waitMs;
+};
+
+class IdleBound : public Engine, public ::testing::WithParamInterface<IdleCase> {};
+
+TEST_P(IdleBound, TheWaitIsBoundedOnlyWithNothingToDo) {
+  const IdleCase& c = GetParam();
+  state->SelfReading = c.selfReading;
+  state->AnswerTime = 0.5;
+  next = cycle.Run(true, c.idleMs);
+  ASSERT_TRUE(next.At.has_value());
+  EXPECT_EQ(*next.At - Now(), c.waitMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Idle, IdleBound,
+                         ::testing::Values(IdleCase{"NothingToDo", 0, 10, 10},
+                                           IdleCase{"NothingToDoAndNoBound", 0, 0, 1000},
+                                           IdleCase{"AFrameOnTheLine", 1, 10, 501},
+                                           IdleCase{"AFrameOnTheLineNoBound", 1, 0, 501}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Every station asleep: the thread sleeps until the statistics second,
+// whatever IDLE_TIME says.
+TEST_F(Engine, FullSleepWakesOnlyForTheStatistics) {
+  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 1000.0;
+  next = cycle.Run(true, 10);
+  ASSERT_GT(state->FullSleepTimer.value(), 0);
+  EXPECT_EQ(*next.At - Now(), 1000);
+}
+
 TEST_F(Engine, SleepEndIsAnnouncedOnce) {
   line.Open = false;
   StationRecord& st = state->Station(2);
