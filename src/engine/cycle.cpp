@@ -124,22 +124,23 @@ void CommunicationCycle::HandOverPending() {
 void CommunicationCycle::AdvanceTimers() {
   EngineState& e = state_.Engine;
   state_.PendingEventText.clear();
-  // Counted in milliseconds of the time of day, so that the machine's
-  // timings are met to the millisecond; the day's change is still told by
-  // the time of day going back.
+  // Counted in milliseconds on the clock the machine's times are on, so
+  // that its timings are met to the millisecond; the day's change is still
+  // told by the time of day going back.
   const std::int32_t now = TimeOfDayMs(io_.Time);
+  const std::int64_t steady = io_.Time.SteadyMs();
   const std::int32_t last = e.LastTimeOfDayMs >= 0 ? e.LastTimeOfDayMs : e.LastTimeOfDay * 10;
-  std::int32_t elapsedMs = 0;
+  std::int64_t elapsedMs = 0;
   if (last <= now) {
-    elapsedMs = now - last;
+    elapsedMs = e.LastSteadyMs >= 0 ? std::max<std::int64_t>(steady - e.LastSteadyMs, 0) : now - last;
   } else {  // past midnight: no time counted, the average restarts
     e.CycleSumMs = 0;
     e.CycleCount = 0;
   }
-  const double seconds = elapsedMs / 1000.0;
+  const double seconds = static_cast<double>(elapsedMs) / 1000.0;
   Add(e.AnswerTimer, seconds);
   Add(e.LineSilence, seconds);
-  for (auto& timer : e.PhaseTimers) Add(timer, elapsedMs);
+  for (auto& timer : e.PhaseTimers) Add(timer, static_cast<double>(elapsedMs));
   if (e.Timer(PhaseTimer::Stats).value() >= kStatisticsPeriodMs) {
     e.Timer(PhaseTimer::Stats) = 0.0;
     if (statistics_) statistics_();
@@ -149,6 +150,7 @@ void CommunicationCycle::AdvanceTimers() {
   AdvanceFullSleep(seconds);
   e.LastTimeOfDayMs = now;
   e.LastTimeOfDay = now / 10;
+  e.LastSteadyMs = steady;
 }
 
 void CommunicationCycle::SuperviseHistory(double seconds) {

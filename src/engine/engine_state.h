@@ -73,6 +73,9 @@ struct EngineState {
   // Milliseconds of the time of day at the last timer step, finer than
   // LastTimeOfDay; -1 until the first step (it then starts from that).
   std::int32_t LastTimeOfDayMs = -1;
+  // The clock's steady reading at the last timer step: the timers advance
+  // by it, on the same clock as the machine's times.
+  std::int64_t LastSteadyMs = -1;
 
   Real6& Timer(PhaseTimer t) { return PhaseTimers[static_cast<std::size_t>(t)]; }
   const Real6& Timer(PhaseTimer t) const { return PhaseTimers[static_cast<std::size_t>(t)]; }

@@ -290,7 +290,7 @@ void TSerial::AwaitLine(const LineWait& wait) {
   if (wait.Drain && tx == 0) return;
   std::int64_t timeout = wait.TimeoutMs;
   const auto cap = [&](std::int32_t characters) {
-    const auto ms = static_cast<std::int64_t>(std::ceil(characters * CharacterMs())) + 1;
+    const auto ms = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(characters * CharacterMs())));
     if (timeout < 0 || ms < timeout) timeout = ms;
   };
   if (wait.RxBytes > 0 && rx > 0) cap(wait.RxBytes - rx);
