@@ -361,6 +361,22 @@ TEST_F(Engine, MemoryInputTableIsReadAtOnce) {
   EXPECT_EQ(e.PollKind, 1);
 }
 
+// Ring positions that give no frame (a station without counters or memory
+// inputs) are passed in the same wake, not one wake each.
+TEST_F(Engine, RingPositionsWithoutAFrameArePassedAtOnce) {
+  StationRecord& st = state->Station(1);
+  st.NumCounterIn = 0;
+  st.NumMemoryIn = 0;
+  e.PollStation = 1;
+  e.PollKind = 3;  // counters
+  e.PollItem = 1;
+  Run();
+  EXPECT_EQ(e.ThreadPhase, 1);
+  EXPECT_EQ(e.SentCount.value(), 1.0);
+  EXPECT_EQ(e.ActiveStation, 2) << "station 1's empty positions passed";
+  EXPECT_EQ(e.CycleCount, 1);
+}
+
 TEST_F(Engine, SleepingStationsAreRotatedBehindAnAwakeOne) {
   state->Station(2).SleepTimer = 100.0;
   e.WriteQueue.Insert(Write(2, 4, 1));
