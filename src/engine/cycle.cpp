@@ -172,7 +172,7 @@ void CommunicationCycle::SuperviseHistory(double seconds) {
     e.ReadQueue.Clear();
     e.WriteQueue.Clear();
     ResetLine(io_.Line, state_);
-    e.ThreadPhase = 0;
+    e.ThreadPhase = Phase::Idle;
     e.LastSent.clear();
   }
 }

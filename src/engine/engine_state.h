@@ -35,7 +35,7 @@ struct EngineState {
   std::int32_t MergeLimit = 60;
 
   // Transaction machine.
-  std::uint8_t ThreadPhase = 0;
+  Phase ThreadPhase = Phase::Idle;  // any other value: idle at the next step
   ShortStr TxMessage;     // the frame being sent
   ShortStr LastSent;      // the frame last written; travels with the next answer
   ShortStr PrefixBuffer;  // receive buffers

@@ -81,8 +81,8 @@ class TransactionMachine {
 
   bool Asleep(int station) const;
   StationRecord* StationAt(int n);
-  Phase CurrentPhase() const { return static_cast<Phase>(engine_.ThreadPhase); }
-  void SetPhase(Phase p) { engine_.ThreadPhase = static_cast<std::uint8_t>(p); }
+  Phase CurrentPhase() const { return engine_.ThreadPhase; }
+  void SetPhase(Phase p) { engine_.ThreadPhase = p; }
   double AnswerTimeSeconds() const { return state_.AnswerTime.value(); }
 
   DriverState& state_;

@@ -101,8 +101,8 @@ class Engine : public ::testing::Test {
     next = machine.Step(Now());
   }
 
-  bool Resting() const { return e.ThreadPhase == 0 || (e.ThreadPhase == 2 && !e.AwaitingAnswer); }
-  bool Awaiting() const { return e.ThreadPhase == 2 && e.AwaitingAnswer; }
+  bool Resting() const { return e.ThreadPhase == Phase::Idle || (e.ThreadPhase == Phase::AwaitAnswer && !e.AwaitingAnswer); }
+  bool Awaiting() const { return e.ThreadPhase == Phase::AwaitAnswer && e.AwaitingAnswer; }
 
   // Runs the thread as the line and the clock would wake it, the output
   // draining at once, until the machine has nothing to do (at most n wakes).
@@ -162,30 +162,30 @@ class Engine : public ::testing::Test {
 
 TEST_F(Engine, WithoutRtsTimesTheFrameLeavesInTheIdleStep) {
   Step();
-  EXPECT_EQ(e.ThreadPhase, 1);
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   EXPECT_FALSE(line.Written().empty());
   EXPECT_TRUE(line.RtsWrites == 0) << "RTS is not touched before this transmission";
   EXPECT_EQ(e.SentCount.value(), 1.0);
   EXPECT_EQ(e.LastSent, line.Written());
   EXPECT_TRUE(next.WantDrain) << "woken when the output has drained";
   Step();
-  EXPECT_EQ(e.ThreadPhase, 1) << "bytes still wait in the output buffer";
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit) << "bytes still wait in the output buffer";
   line.Drain();
   Step();
-  EXPECT_EQ(e.ThreadPhase, 7);
+  EXPECT_EQ(e.ThreadPhase, Phase::RtsLag);
   EXPECT_TRUE(line.Rts);
   EXPECT_TRUE(next.RunsAt(Now())) << "no lag time: the next step at once";
   Step();
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   EXPECT_FALSE(line.Rts);
   EXPECT_EQ(next.WantBytes, 1) << "the first byte of the prefix";
 }
 
 TEST_F(Engine, OneWakeRunsTheStepsThatCanFollowAtOnce) {
   Run();
-  EXPECT_EQ(e.ThreadPhase, 1);
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   Drained();
-  EXPECT_EQ(e.ThreadPhase, 2) << "transmission end, RTS lag of 0 and the answer wait in one wake";
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "transmission end, RTS lag of 0 and the answer wait in one wake";
   EXPECT_FALSE(line.Rts);
   EXPECT_EQ(e.CycleCount, 2) << "the cycle figures count wake-ups";
 }
@@ -212,17 +212,17 @@ TEST_P(Timing, TheWaitEndsToTheMillisecond) {
   state->AnswerTime = c.answer;
   e.WriteQueue.Insert(Write(1, 4, 1));
   Run();
-  for (int i = 0; i < 10 && Phase(e.ThreadPhase) != c.phase; ++i) {
+  for (int i = 0; i < 10 && e.ThreadPhase != c.phase; ++i) {
     if (Awaiting() && c.phase == Phase::Silence) line.Receive(AnswerFrame(11, "b\x01\x00"));
     Wake();
   }
-  ASSERT_EQ(Phase(e.ThreadPhase), c.phase);
+  ASSERT_EQ(e.ThreadPhase, c.phase);
   ASSERT_TRUE(next.At.has_value());
   EXPECT_EQ(*next.At - Now(), c.ms);
   RunAfter(c.ms - 1);
-  EXPECT_EQ(Phase(e.ThreadPhase), c.phase) << "a millisecond early";
+  EXPECT_EQ(e.ThreadPhase, c.phase) << "a millisecond early";
   Jump();
-  EXPECT_EQ(Phase(e.ThreadPhase), c.after);
+  EXPECT_EQ(e.ThreadPhase, c.after);
   EXPECT_EQ(state->Station(1).TimeoutCount, c.phase == Phase::AwaitAnswer ? 1 : 0);
 }
 
@@ -241,13 +241,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Engine, RtsLeadTimeHoldsTheFrameBack) {
   state->RtsTimeOn = 20;
   Run();
-  EXPECT_EQ(e.ThreadPhase, 6);
+  EXPECT_EQ(e.ThreadPhase, Phase::RtsLead);
   EXPECT_TRUE(line.Rts);
   EXPECT_TRUE(line.Written().empty());
   RunAfter(10);
   EXPECT_TRUE(line.Written().empty()) << "10 ms counted";
   Jump();
-  EXPECT_EQ(e.ThreadPhase, 1);
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   EXPECT_FALSE(line.Written().empty());
   EXPECT_NE(std::find(logged.begin(), logged.end(), "RTS STILL ON, BEGIN : " + HexText(line.Written())), logged.end());
 }
@@ -256,10 +256,10 @@ TEST_F(Engine, AnAnswerIsQueuedWithTheFrameThatWasSentAndDecodedInTheSameWake) {
   Run();
   const std::string sent = line.Written();
   Drained();
-  ASSERT_EQ(e.ThreadPhase, 2);
+  ASSERT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   line.Receive(AnswerFrame(11, "B\x01"));
   Run();
-  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
   EXPECT_EQ(e.AcceptedCount.value(), 1.0);
   EXPECT_EQ(e.ReceivedCount.value(), 1.0);
   EXPECT_EQ(decoded.size(), 1u) << "decoded in the wake that accepted it";
@@ -276,7 +276,7 @@ TEST_F(Engine, TheReceiveStepTakesEverythingAlreadyBuffered) {
   ASSERT_TRUE(Awaiting());
   line.Receive(std::string(40, '\x55') + AnswerFrame(11, "B\x01"));
   Step();
-  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
   EXPECT_EQ(line.RxWaiting(), 0);
 }
 
@@ -300,7 +300,7 @@ TEST_P(AnswerInParts, TheMachineWaitsForTheBytesThatMoveItOn) {
   EXPECT_EQ(next.WantBytes, c.wantBytes);
   line.Receive(frame.substr(c.bytes));
   Run();
-  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, AnswerInParts,
@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(Parts, AnswerInParts,
 
 TEST_F(Engine, AcknowledgementGoesOutAfterTheSilence) {
   state->SilenceWait = 30;
-  e.ThreadPhase = 3;
+  e.ThreadPhase = Phase::Silence;
   e.Timer(PhaseTimer::Silence) = 0.0;
   e.AckPending = 1;
   e.AckText = "ACK";
@@ -323,11 +323,11 @@ TEST_F(Engine, AcknowledgementGoesOutAfterTheSilence) {
   clock.AdvanceMs(1);
   Step();
   EXPECT_EQ(line.Written(), "ACK");
-  EXPECT_EQ(e.ThreadPhase, 5);
+  EXPECT_EQ(e.ThreadPhase, Phase::Acknowledge);
   EXPECT_EQ(e.AckPending, 0);
   EXPECT_TRUE(next.RunsAt(Now()));
   Step();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
 }
 
 TEST_F(Engine, TheMachineLogsThroughItsSink) {
@@ -371,7 +371,7 @@ TEST_F(Engine, RingPositionsWithoutAFrameArePassedAtOnce) {
   e.PollKind = 3;  // counters
   e.PollItem = 1;
   Run();
-  EXPECT_EQ(e.ThreadPhase, 1);
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   EXPECT_EQ(e.SentCount.value(), 1.0);
   EXPECT_EQ(e.ActiveStation, 2) << "station 1's empty positions passed";
   EXPECT_EQ(e.CycleCount, 1);
@@ -486,9 +486,9 @@ TEST_F(Engine, TimeoutBeforeTheAnswerPhaseKeepsTheRequestAndCountsNoError) {
   Step();
   clock.AdvanceMs(*next.At - Now());  // still transmitting: the output never drains
   Step();
-  EXPECT_EQ(e.ThreadPhase, 255);
+  EXPECT_EQ(e.ThreadPhase, Phase::Timeout);
   Step();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
   EXPECT_EQ(e.ErrorCount.value(), 0.0);
   EXPECT_EQ(e.WriteQueue.Count(), 1u);
   EXPECT_GE(line.PurgeRxCount(), 1);
@@ -520,9 +520,9 @@ TEST_F(Engine, QqWriteIsAnnouncedWithItsBytes) {
 }
 
 TEST_F(Engine, UnknownPhaseRestartsIdle) {
-  e.ThreadPhase = 42;
+  e.ThreadPhase = static_cast<Phase>(42);
   Step();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
 }
 
 TEST_F(Engine, ClosedPortMakesNoStepButStillDecodes) {
@@ -670,7 +670,7 @@ TEST_F(Engine, HistoryReadoutTimesOut) {
   history.Kind = 241;
   e.ReadQueue.Insert(history);
   e.WriteQueue.Insert(Write(1));
-  e.ThreadPhase = 2;
+  e.ThreadPhase = Phase::AwaitAnswer;
   e.LastSent = "x";
   clock.AdvanceMs(601 * 1000);
   cycle.AdvanceTimers();
@@ -678,7 +678,7 @@ TEST_F(Engine, HistoryReadoutTimesOut) {
   EXPECT_TRUE(EventSeen("HDB: přerušeno čtení - timeout"));
   EXPECT_TRUE(e.ReadQueue.Empty());
   EXPECT_TRUE(e.WriteQueue.Empty());
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
   EXPECT_TRUE(e.LastSent.empty());
 }
 
@@ -722,7 +722,7 @@ TEST_P(StrayFrame, IsDecodedButDoesNotEndTheExchange) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_TRUE(entries[0].SentFrame.empty()) << "read against no request";
   EXPECT_EQ(entries[0].Values, c.values);
-  EXPECT_EQ(e.ThreadPhase, 2) << "still waiting";
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "still waiting";
   EXPECT_EQ(e.WriteQueue.Count(), 1u) << "the write is not done";
   EXPECT_EQ(e.LastSent.str(), sent);
 
@@ -731,7 +731,7 @@ TEST_P(StrayFrame, IsDecodedButDoesNotEndTheExchange) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].SentFrame.str(), sent);
   EXPECT_EQ(entries[1].Values, AnswerValues::Store);
-  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
   EXPECT_TRUE(e.WriteQueue.Empty());
   EXPECT_EQ(e.ErrorCount.value(), 0.0);
 }
@@ -763,7 +763,7 @@ TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
   Run();
   EXPECT_EQ(line.Take(), report) << "a short-form report is acknowledged by its echo";
   EXPECT_EQ(state->Station(2).Flags.in_active_message, 1);
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   line.Receive(AnswerFrame(11, "b\x01\x00"));
   RunToIdle();
   EXPECT_TRUE(e.WriteQueue.Empty());
@@ -798,7 +798,7 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   line.Receive(AnswerFrame(11, "B\x01\x00"));
   Run();
   EXPECT_EQ(st.BinarInValue[1], 1) << "not taken back by the late answer";
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   EXPECT_EQ(e.ReadQueue.Count(), 1u);
   line.Receive(AnswerFrame(11, std::string("N\x00\x01\x03\x40\x00\x00", 7)));
   RunToIdle();
@@ -832,14 +832,14 @@ TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
   waitForRequest();
   clock.AdvanceMs(*machine.Due(Now()).At - Now());
   Step();  // no answer: the time-out strikes, before the next choice
-  ASSERT_EQ(e.ThreadPhase, 255);
+  ASSERT_EQ(e.ThreadPhase, Phase::Timeout);
   e.ReadQueue.Clear();
   e.ReadQueue.Insert(Write(2, 0, 1));
   waitForRequest();
   line.Receive(AnswerFrame(11, "B\x01\x01"));
   Run();
   EXPECT_EQ(st.BinarInValue[1], 1) << "stored: nothing newer from station 1";
-  EXPECT_EQ(e.ThreadPhase, 2) << "and station 2 is still awaited";
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "and station 2 is still awaited";
   line.Receive(AnswerFrame(12, "B\x01\x00"));
   RunToIdle();
   // Station 1 answers (input 1 off); then an older answer of it, one more
