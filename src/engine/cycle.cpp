@@ -68,7 +68,10 @@ StepResult CommunicationCycle::Run(bool portOpen, std::int32_t idleMs) {
     if (!next.RunsAt(io_.Time.SteadyMs())) break;
   }
   const std::int64_t now = io_.Time.SteadyMs();
-  if (!next.At && idleMs > 0) next.At = now + idleMs;
+  // The line's own wake-ups are not to be relied on everywhere (a port
+  // that never reports received bytes): a wait on the line is bounded too.
+  const bool onTheLine = next.WantBytes > 0 || next.WantDrain;
+  if (idleMs > 0 && (!next.At || (onTheLine && *next.At > now + idleMs))) next.At = now + idleMs;
   AddSupervisionTimes(now, next);
   return next;
 }

@@ -24,7 +24,7 @@ class CommunicationCycle {
   // next cycle is due: the machine's time or the line events it waits for,
   // the next statistics second, the end of a sleep or of a history read-out.
   // idleMs: the longest wait while the machine has nothing to do (no time
-  // of its own; 0: no limit).
+  // of its own) or waits on the line; 0: no limit.
   StepResult Run(bool portOpen, std::int32_t idleMs = 0);
 
   void AdvanceTimers();

@@ -65,7 +65,8 @@ class Communication {
  private:
   // Under the instance lock: one cycle, and what the thread waits for
   // before the next. IdleTime is the longest wait while the machine has
-  // nothing to do; 0 sets no limit (the statistics second still does).
+  // nothing to do or waits on the line; 0 sets no limit (the statistics
+  // second still does).
   LineWait Cycle() {
     recovery_.Supervise();
     const StepResult next = cycle_.Run(h_.Port->Active(), h_.State->IdleTime);

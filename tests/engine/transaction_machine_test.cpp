@@ -580,9 +580,9 @@ TEST_F(Engine, StatisticsAreRefreshedOnceASecond) {
   EXPECT_EQ(e.Timer(PhaseTimer::Stats).value(), 0.0);
 }
 
-// IDLE_TIME bounds the thread's wait only while the machine has nothing to
-// do; 0 sets no bound, and a core is not kept busy: the statistics second
-// is the next wake.
+// IDLE_TIME bounds the thread's wait while the machine has nothing to do or
+// waits on the line, not its own times; 0 sets no bound, and a core is not
+// kept busy: the statistics second is the next wake.
 struct IdleCase {
   const char* name;
   std::uint8_t selfReading;
@@ -604,8 +604,9 @@ TEST_P(IdleBound, TheWaitIsBoundedOnlyWithNothingToDo) {
 INSTANTIATE_TEST_SUITE_P(Idle, IdleBound,
                          ::testing::Values(IdleCase{"NothingToDo", 0, 10, 10},
                                            IdleCase{"NothingToDoAndNoBound", 0, 0, 1000},
-                                           IdleCase{"AFrameOnTheLine", 1, 10, 501},
-                                           IdleCase{"AFrameOnTheLineNoBound", 1, 0, 501}),
+                                           IdleCase{"AFrameOnTheLine", 1, 10, 10},
+                                           IdleCase{"AFrameOnTheLineNoBound", 1, 0, 501},
+                                           IdleCase{"AFrameOnTheLineBoundBeyondItsTime", 1, 800, 501}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // Every station asleep: the thread sleeps until the statistics second,
