@@ -300,7 +300,7 @@ struct DriverState {
   std::uint16_t PortNumber = 0;
   std::uint16_t Irq = 0;
   std::uint16_t BaseAddr = 0;
-  std::uint16_t Baud = 0;
+  std::int32_t Baud = 0;  // Bd; the port's rates reach 256000
   std::uint16_t DataBits = 0;
   std::uint16_t Parity = 0;
   std::uint16_t StopBits = 0;

@@ -88,7 +88,7 @@ bool HandleCom(ParReader& r, int k) {
   switch (k) {
     case kIrq: return r.LoadWord(k, s.Irq);
     case kBase: return r.LoadWord(k, s.BaseAddr);
-    case kBaud: return r.LoadWord(k, s.Baud);
+    case kBaud: return r.LoadLong(k, s.Baud);
     case kBits: return r.LoadWord(k, s.DataBits);
     case kParity: return LoadParity(r, s.Parity);
     case kStop: return r.LoadWord(k, s.StopBits);

@@ -276,6 +276,14 @@ bool ParReader::LoadInteger(int index, std::int32_t& target) {
   return true;
 }
 
+bool ParReader::LoadLong(int index, std::int32_t& target) {
+  const auto v = ParseInteger(Token());
+  if (!v) return false;
+  target = *v;
+  SetFlag(index, true);
+  return true;
+}
+
 bool ParReader::LoadReal(int index, Real6& target) {
   const auto v = ParseReal(Token());
   target = v.value_or(-999999.9);

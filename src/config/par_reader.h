@@ -162,6 +162,8 @@ class ParReader {
   bool LoadWord(int index, std::uint16_t& target);
   bool LoadByte(int index, std::uint8_t& target);
   bool LoadInteger(int index, std::int32_t& target);
+  // The whole 32-bit value, for numbers a word cannot hold (line rates).
+  bool LoadLong(int index, std::int32_t& target);
   bool LoadReal(int index, Real6& target);
   bool LoadSwitch(int index, std::uint8_t& target);
   // The text value built from the current token and the rest of its line.

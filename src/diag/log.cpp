@@ -69,8 +69,13 @@ void EnableLogging(DriverState& state) {
 
 void HexDump(DriverState& state, std::string_view label, std::string_view data) {
   if (!state.LogEnabled) return;
+  HexDump([&state](std::string_view l, std::string_view t) { LogLine(state, l, t); }, label, data);
+}
+
+void HexDump(const LogSink& sink, std::string_view label, std::string_view data) {
+  if (!sink) return;
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  LogLine(state, label, "");
+  sink(label, "");
   for (std::size_t pos = 0; pos < data.size(); pos += 16) {
     std::string hex;
     for (char c : data.substr(pos, 16)) {
@@ -79,7 +84,7 @@ void HexDump(DriverState& state, std::string_view label, std::string_view data) 
       hex += kDigits[b & 15];
       hex += ' ';
     }
-    LogLine(state, text::kLogHexDump, hex);
+    sink(text::kLogHexDump, hex);
   }
 }
 

@@ -7,6 +7,7 @@
 // file switches logging on.
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ void EnableLogging(DriverState& state);
 // The label line, then the data 16 bytes a line as "Hex Dump" lines of
 // two hex digits and a blank per byte.
 void HexDump(DriverState& state, std::string_view label, std::string_view data);
+
+// Where a component that is given its log writes its lines (label, text).
+using LogSink = std::function<void(std::string_view label, std::string_view text)>;
+
+// HexDump's lines handed to a sink.
+void HexDump(const LogSink& sink, std::string_view label, std::string_view data);
 
 // The log's date-time text of a local time: "7.12.2026 3:04:05".
 std::string LogDateTimeText(std::time_t when);

@@ -1,5 +1,7 @@
 #include "engine/cycle.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -55,13 +57,56 @@ CommunicationCycle::CommunicationCycle(DriverState& state, EngineIo& io, Decoder
       statistics_(std::move(statistics)),
       machine_(state, io) {}
 
-void CommunicationCycle::Run(bool portOpen) {
+StepResult CommunicationCycle::Run(bool portOpen, std::int32_t idleMs) {
   MeasureCycle();
+  StepResult next;
+  // A bound on steps back to back: the machine never asks for more than a
+  // few (silence over, choose, send), so this only guards the thread.
+  constexpr int kMostSteps = 16;
+  for (int steps = 0; steps < kMostSteps; ++steps) {
+    Work(portOpen, next);
+    if (!next.RunsAt(io_.Time.SteadyMs())) break;
+  }
+  const std::int64_t now = io_.Time.SteadyMs();
+  // The line's own wake-ups are not to be relied on everywhere (a port
+  // that never reports received bytes): a wait on the line is bounded too.
+  const bool onTheLine = next.WantBytes > 0 || next.WantDrain;
+  if (idleMs > 0 && (!next.At || (onTheLine && *next.At > now + idleMs))) next.At = now + idleMs;
+  AddSupervisionTimes(now, next);
+  return next;
+}
+
+// The machine's next time is asked after the decoding, which may have
+// given it an acknowledgement to send; an answer still to decode is due at once.
+void CommunicationCycle::Work(bool portOpen, StepResult& next) {
   AdvanceTimers();
   HandOverPending();
-  if (portOpen) machine_.Step();
+  if (portOpen) machine_.Step(io_.Time.SteadyMs());
   ExtractData();
   HandOverPending();
+  const std::int64_t now = io_.Time.SteadyMs();
+  next = portOpen ? machine_.Due(now) : StepResult{};
+  if (state_.Engine.Received.Count() > 0) next.At = now;
+}
+
+// The times of the supervision that runs with the timers, whatever the
+// machine waits for.
+void CommunicationCycle::AddSupervisionTimes(std::int64_t nowMs, StepResult& next) const {
+  const EngineState& e = state_.Engine;
+  const auto due = [&](double ms) {
+    const std::int64_t at = nowMs + static_cast<std::int64_t>(std::ceil(std::max(ms, 0.0)));
+    if (!next.At || at < *next.At) next.At = at;
+  };
+  due(kStatisticsPeriodMs - e.Timer(PhaseTimer::Stats).value());
+  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state_.Stations[static_cast<std::size_t>(n)];
+    if (slot && slot->SleepTimer.value() > 0) due(slot->SleepTimer.value() * 1000.0);
+  }
+  if (state_.FullSleepTimer.value() > 0) due(state_.FullSleepTimer.value() * 1000.0);
+  const HistoryQuery& q = state_.Query;
+  if (q.HistoryState == history_state::kReadingRecords) {
+    due((q.HistoryTimeout.value() - q.HistoryElapsed.value()) * 1000.0 + 1.0);
+  }
 }
 
 // A whole period: the work of the previous cycle and its idle sleep.
@@ -82,18 +127,23 @@ void CommunicationCycle::HandOverPending() {
 void CommunicationCycle::AdvanceTimers() {
   EngineState& e = state_.Engine;
   state_.PendingEventText.clear();
-  const std::int32_t now = TimeOfDayCs(io_.Time);
-  std::int32_t elapsedCs = 0;
-  if (e.LastTimeOfDay <= now) {
-    elapsedCs = now - e.LastTimeOfDay;
+  // Counted in milliseconds on the clock the machine's times are on, so
+  // that its timings are met to the millisecond; the day's change is still
+  // told by the time of day going back.
+  const std::int32_t now = TimeOfDayMs(io_.Time);
+  const std::int64_t steady = io_.Time.SteadyMs();
+  const std::int32_t last = e.LastTimeOfDayMs >= 0 ? e.LastTimeOfDayMs : e.LastTimeOfDay * 10;
+  std::int64_t elapsedMs = 0;
+  if (last <= now) {
+    elapsedMs = e.LastSteadyMs >= 0 ? std::max<std::int64_t>(steady - e.LastSteadyMs, 0) : now - last;
   } else {  // past midnight: no time counted, the average restarts
     e.CycleSumMs = 0;
     e.CycleCount = 0;
   }
-  const double seconds = elapsedCs / 100.0;
+  const double seconds = static_cast<double>(elapsedMs) / 1000.0;
   Add(e.AnswerTimer, seconds);
   Add(e.LineSilence, seconds);
-  for (auto& timer : e.PhaseTimers) Add(timer, elapsedCs * 10.0);
+  for (auto& timer : e.PhaseTimers) Add(timer, static_cast<double>(elapsedMs));
   if (e.Timer(PhaseTimer::Stats).value() >= kStatisticsPeriodMs) {
     e.Timer(PhaseTimer::Stats) = 0.0;
     if (statistics_) statistics_();
@@ -101,7 +151,9 @@ void CommunicationCycle::AdvanceTimers() {
   if (state_.Query.HistoryState == history_state::kReadingRecords) SuperviseHistory(seconds);
   AdvanceStationSleep(seconds);
   AdvanceFullSleep(seconds);
-  e.LastTimeOfDay = now;
+  e.LastTimeOfDayMs = now;
+  e.LastTimeOfDay = now / 10;
+  e.LastSteadyMs = steady;
 }
 
 void CommunicationCycle::SuperviseHistory(double seconds) {
@@ -123,7 +175,7 @@ void CommunicationCycle::SuperviseHistory(double seconds) {
     e.ReadQueue.Clear();
     e.WriteQueue.Clear();
     ResetLine(io_.Line, state_);
-    e.ThreadPhase = 0;
+    e.ThreadPhase = Phase::Idle;
     e.LastSent.clear();
   }
 }
@@ -158,7 +210,7 @@ void CommunicationCycle::ExtractData() {
   const ReceivedEntry* entry = e.Received.Oldest();
   if (!entry) return;
   const int result = decoder_ ? decoder_(*entry) : 0;
-  LogLine(state_, "ExtractDATA", std::string("DecodeMess = ") + static_cast<char>(result + 48));
+  if (io_.Log) io_.Log("ExtractDATA", std::string("DecodeMess = ") + static_cast<char>(result + 48));
   e.Received.DropOldest();
 }
 

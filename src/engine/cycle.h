@@ -1,7 +1,9 @@
 #pragma once
-// One cycle of the communication thread, without its idle sleep: measure
-// the cycle, advance the timers and the sleep and history supervision, one
-// step of the transaction machine, decode at most one received answer.
+// One cycle of the communication thread, without its wait: measure the
+// cycle, then, for as long as the machine can move on at once, advance the
+// timers and the sleep and history supervision, make a step of the
+// transaction machine and decode at most one received answer. It tells
+// when the next cycle is due.
 
 #include "config/driver_state.h"
 #include "engine/engine_io.h"
@@ -17,8 +19,13 @@ class CommunicationCycle {
   // statistics: refreshes the window's statistics lines (once a second).
   CommunicationCycle(DriverState& state, EngineIo& io, Decoder decoder, std::function<void()> statistics);
 
-  // Steps 2 to 7 of the cycle; portOpen: the machine steps only on an open port.
-  void Run(bool portOpen);
+  // Steps 2 to 7 of the cycle, repeated while the machine can move on at
+  // once; portOpen: the machine steps only on an open port. Tells when the
+  // next cycle is due: the machine's time or the line events it waits for,
+  // the next statistics second, the end of a sleep or of a history read-out.
+  // idleMs: the longest wait while the machine has nothing to do (no time
+  // of its own) or waits on the line; 0: no limit.
+  StepResult Run(bool portOpen, std::int32_t idleMs = 0);
 
   void AdvanceTimers();
   // Decodes the oldest received answer, if any.
@@ -28,6 +35,8 @@ class CommunicationCycle {
 
  private:
   void MeasureCycle();
+  void Work(bool portOpen, StepResult& next);
+  void AddSupervisionTimes(std::int64_t nowMs, StepResult& next) const;
   void SuperviseHistory(double seconds);
   void AdvanceStationSleep(double seconds);
   void AdvanceFullSleep(double seconds);

@@ -16,12 +16,17 @@ DrvThread::DrvThread(std::recursive_mutex& lock, Hooks hooks) : lock_(lock), hoo
 
 DrvThread::~DrvThread() { Stop(); }
 
+void DrvThread::Wake() {
+  if (hooks_.WakeAwait) hooks_.WakeAwait();
+}
+
 void DrvThread::Stop() {
   {
     std::lock_guard guard(sleepLock_);
     stop_ = true;
   }
   wake_.notify_all();
+  Wake();
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
@@ -31,13 +36,13 @@ void DrvThread::Execute() {
       Idle(kStoppingPollMs);
       continue;
     }
-    int idle = 0;
+    LineWait wait;
     {
       std::lock_guard guard(lock_);
-      hooks_.Cycle();
-      idle = hooks_.IdleMs();
+      wait = hooks_.Cycle();
     }
-    if (idle > 0) Idle(idle);
+    // A wake that came while the cycle worked ends this wait at once.
+    if (wait.TimeoutMs != 0 && !stop_) hooks_.Await(wait);
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// The communication thread: runs the cycle under the instance lock, then
-// sleeps its idle time, until it is stopped.
+// The communication thread: runs a cycle under the instance lock, then
+// waits, without the lock, for what the cycle says it waits for (a time,
+// the line, a wake from the host) until it is stopped.
 //
-// The lock is held only while a cycle works, never while it sleeps, so the
+// The lock is held only while a cycle works, never while it waits, so the
 // host's calls interleave with whole cycles and Stop never waits for a lock
 // the thread holds for long.
 
@@ -12,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "serial/serial_line.h"
+
 namespace qz {
 
 class DrvThread {
@@ -19,10 +22,13 @@ class DrvThread {
   struct Hooks {
     // Whether the cycle should work now (false while a stop is requested).
     std::function<bool()> ShouldWork;
-    // One cycle of work; runs with the instance lock held.
-    std::function<void()> Cycle;
-    // The idle time after a cycle, in milliseconds (0: none).
-    std::function<int()> IdleMs;
+    // One cycle of work; runs with the instance lock held. Tells what to
+    // wait for before the next (a time-out of 0: none).
+    std::function<LineWait()> Cycle;
+    // Waits as told, without the lock; ends early on Wake.
+    std::function<void(const LineWait&)> Await;
+    // Ends the current or the next Await; from any thread.
+    std::function<void()> WakeAwait;
   };
 
   DrvThread(std::recursive_mutex& lock, Hooks hooks);
@@ -30,7 +36,10 @@ class DrvThread {
   DrvThread(const DrvThread&) = delete;
   DrvThread& operator=(const DrvThread&) = delete;
 
-  // Ends the loop, wakes its sleep and waits for the thread. Call without
+  // Makes the thread run its next cycle now (a request queued, a command).
+  void Wake();
+
+  // Ends the loop, wakes its wait and waits for the thread. Call without
   // holding the instance lock.
   void Stop();
 

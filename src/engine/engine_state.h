@@ -35,7 +35,7 @@ struct EngineState {
   std::int32_t MergeLimit = 60;
 
   // Transaction machine.
-  std::uint8_t ThreadPhase = 0;
+  Phase ThreadPhase = Phase::Idle;  // any other value: idle at the next step
   ShortStr TxMessage;     // the frame being sent
   ShortStr LastSent;      // the frame last written; travels with the next answer
   ShortStr PrefixBuffer;  // receive buffers
@@ -70,7 +70,15 @@ struct EngineState {
   std::int32_t LastTimeOfDay = 0;  // hundredths of a second
   Array1<Real6, kPhaseTimerCount> PhaseTimers;
 
+  // Milliseconds of the time of day at the last timer step, finer than
+  // LastTimeOfDay; -1 until the first step (it then starts from that).
+  std::int32_t LastTimeOfDayMs = -1;
+  // The clock's steady reading at the last timer step: the timers advance
+  // by it, on the same clock as the machine's times.
+  std::int64_t LastSteadyMs = -1;
+
   Real6& Timer(PhaseTimer t) { return PhaseTimers[static_cast<std::size_t>(t)]; }
+  const Real6& Timer(PhaseTimer t) const { return PhaseTimers[static_cast<std::size_t>(t)]; }
 };
 
 }  // namespace qz

@@ -48,7 +48,7 @@ void LineOutage::End(DriverState& state, SerialLine& line, const ShowEvent& show
 
   EngineState& e = state.Engine;
   e.LineSilence = 0.0;
-  e.ThreadPhase = 0;
+  e.ThreadPhase = Phase::Idle;
   PurgeLine(line);
   e.PrefixBuffer.clear();
   e.AnswerBuffer.clear();

@@ -43,6 +43,7 @@ bool RequestQueue::Insert(const Request& request) {
     }
   }
   items_.push_back(request);
+  if (onInsert_) onInsert_();
   return true;
 }
 

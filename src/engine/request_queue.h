@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 
 #include "config/short_str.h"
@@ -55,8 +56,13 @@ class RequestQueue {
 
   const std::list<Request>& Items() const { return items_; }
 
+  // Called after each Insert: tells the communication thread that there is
+  // something to send.
+  void SetOnInsert(std::function<void()> onInsert) { onInsert_ = std::move(onInsert); }
+
  private:
   std::list<Request> items_;
+  std::function<void()> onInsert_;
 };
 
 struct ReceivedEntry {

@@ -1,6 +1,7 @@
 #include "engine/transaction_machine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -70,8 +71,8 @@ bool TransactionMachine::Asleep(int n) const {
   return state_.Station(n).SleepTimer.value() > 0;
 }
 
-void TransactionMachine::Step() {
-  if (state_.FullSleepTimer.value() != 0) return;
+StepResult TransactionMachine::Step(std::int64_t nowMs) {
+  if (state_.FullSleepTimer.value() != 0) return Due(nowMs);
   switch (CurrentPhase()) {
     case Phase::Idle: ChooseAndSend(); break;
     case Phase::RtsLead: RtsLead(); break;
@@ -83,6 +84,76 @@ void TransactionMachine::Step() {
     case Phase::Timeout: HandleTimeout(); break;
     default: SetPhase(Phase::Idle); break;
   }
+  return Due(nowMs);
+}
+
+namespace {
+
+// The time at which a millisecond timer that stands at `elapsed` reaches
+// `limit` (strict: passes it, which on a millisecond clock is 1 ms later).
+std::int64_t TimerDue(std::int64_t nowMs, double elapsed, double limit, bool strict) {
+  const double left = limit - elapsed;
+  if (strict) return left < 0 ? nowMs : nowMs + static_cast<std::int64_t>(std::floor(left)) + 1;
+  return left <= 0 ? nowMs : nowMs + static_cast<std::int64_t>(std::ceil(left));
+}
+
+}  // namespace
+
+StepResult TransactionMachine::Due(std::int64_t nowMs) const {
+  StepResult next;
+  if (state_.FullSleepTimer.value() != 0) {
+    next.At = TimerDue(nowMs, 0, state_.FullSleepTimer.value() * 1000.0, false);
+    return next;
+  }
+  const auto answerDue = [&] {
+    return TimerDue(nowMs, engine_.AnswerTimer.value() * 1000.0, AnswerTimeSeconds() * 1000.0, true);
+  };
+  switch (CurrentPhase()) {
+    case Phase::RtsLead:
+      next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOn).value(),
+                                               state_.RtsTimeOn, false));
+      break;
+    case Phase::Transmit:
+      next.At = answerDue();
+      next.WantDrain = true;
+      break;
+    case Phase::RtsLag:
+      next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOff).value(),
+                                               state_.RtsTimeOff, false));
+      break;
+    case Phase::AwaitAnswer:
+      // Nothing sent: the next step only returns to the idle phase, which
+      // has nothing to choose until the host queues a request, unless the
+      // poll ring has a next position.
+      if (!engine_.AwaitingAnswer) {
+        if (emptyRingChoices_ > 0) next.At = nowMs;  // the ring moves on
+        break;
+      }
+      // An acknowledgement of a report goes out at the next step.
+      next.At = engine_.AckPending ? nowMs : answerDue();
+      next.WantBytes = BytesAwaited();
+      break;
+    case Phase::Silence:
+      next.At = TimerDue(nowMs, engine_.Timer(PhaseTimer::Silence).value(),
+                         state_.SilenceWait, true);
+      break;
+    default:  // idle, acknowledgement sent, time-out handling: at once
+      next.At = nowMs;
+      break;
+  }
+  return next;
+}
+
+// What the receive step needs waiting before it can take the next part of
+// a frame: a byte of the prefix, the address and length, or the rest.
+std::int32_t TransactionMachine::BytesAwaited() const {
+  if (engine_.PrefixBuffer != state_.Prefix) return 1;
+  if (engine_.AnswerBuffer.empty()) return 2;
+  return std::max<std::int32_t>(1, engine_.AnswerBuffer.byte(1));
+}
+
+void TransactionMachine::Log(std::string_view label, std::string_view text) const {
+  if (io_.Log) io_.Log(label, text);
 }
 
 // --- Phase 0 ---------------------------------------------------------------
@@ -110,7 +181,7 @@ bool TransactionMachine::ChooseFromWriteQueue(ShortStr& frame) {
   frame = CodeMess(state_, request);
   if (st) ++st->RequestCount;
   engine_.FromWriteQueue = 1;
-  LogLine(state_, "prstynek", "station NOT sleep -> lets go / priority");
+  Log("prstynek", "station NOT sleep -> lets go / priority");
   return true;
 }
 
@@ -134,12 +205,12 @@ bool TransactionMachine::ChooseFromReadQueue(ShortStr& frame) {
   frame = CodeMess(state_, request);
   if (st) ++st->RequestCount;
   engine_.FromReadQueue = 1;
-  LogLine(state_, "prstynek", "station NOT sleep -> lets go");
+  Log("prstynek", "station NOT sleep -> lets go");
   return true;
 }
 
 void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
-  LogLine(state_, "prstynek", "NOT trans-queue -> lets read data");
+  Log("prstynek", "NOT trans-queue -> lets read data");
   const std::uint16_t station = engine_.PollStation;
   const std::uint16_t kind = engine_.PollKind;
   const std::uint16_t item = engine_.PollItem;
@@ -152,7 +223,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
     const bool back = engine_.PollStation == station && engine_.PollKind == kind && engine_.PollItem == item;
     if (back || ++steps > kLongestTurn) {
       if (state_.FullSleepTimer.value() == 0) state_.FullSleepTimer = state_.SleepTime;
-      LogLine(state_, "prstynek", "all stations sleep -> do nothing");
+      Log("prstynek", "all stations sleep -> do nothing");
       return;
     }
   }
@@ -174,6 +245,13 @@ void TransactionMachine::ChooseAndSend() {
   if (!fromQueue && !engine_.ReadQueue.Empty()) fromQueue = ChooseFromReadQueue(frame);
   if (!fromQueue && state_.SelfReading) ChooseFromPollRing(frame);
 
+  // A ring position that gives no frame (a station without counters) is
+  // passed at once; a whole turn of them, or a queued request that cannot
+  // be encoded, waits for the next wake.
+  const int longestTurn = std::max<int>(1, state_.StationCount) * (5 + kMaxMemoryOut);
+  if (!frame.empty()) emptyRingChoices_ = 0;
+  else if (!fromQueue && state_.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
+  else emptyRingChoices_ = -1;
   if (!frame.empty()) {
     StartTransmission(frame);
   } else {
@@ -184,17 +262,17 @@ void TransactionMachine::ChooseAndSend() {
 }
 
 void TransactionMachine::StartTransmission(const ShortStr& frame) {
-  LogLine(state_, "prstynek", "transmit now");
+  Log("prstynek", "transmit now");
   engine_.TxMessage = frame;
   if (state_.RtsTimeOn != 0) {
-    LogLine(state_, "RTS ON", "START");
+    Log("RTS ON", "START");
     engine_.Timer(PhaseTimer::RtsOn) = 0.0;
     SetRts(true);
     SetPhase(Phase::RtsLead);
   } else {
     SendRequest();
   }
-  HexDump(state_, "Transmit Message", frame.view());
+  HexDump(io_.Log, "Transmit Message", frame.view());
   engine_.AwaitingAnswer = 1;
   engine_.AnswerTimer = 0.0;
   MarkActiveStation();
@@ -243,10 +321,10 @@ void TransactionMachine::SendRequest() {
 
 void TransactionMachine::RtsLead() {
   if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.RtsTimeOn) {
-    LogLine(state_, "RTS ON", "END");
+    Log("RTS ON", "END");
     SetRts(true);
     SendRequest();
-    LogLine(state_, "RTS STILL ON, BEGIN", HexText(engine_.TxMessage.view()));
+    Log("RTS STILL ON, BEGIN", HexText(engine_.TxMessage.view()));
   }
   TimeoutTest();
 }
@@ -257,7 +335,7 @@ void TransactionMachine::Transmitting() {
     SetRts(true);
     engine_.Timer(PhaseTimer::RtsOff) = 0.0;
     SetPhase(Phase::RtsLag);
-    LogLine(state_, "TRANSMIT", "END");
+    Log("TRANSMIT", "END");
     engine_.AnswerBuffer.clear();
     engine_.PrefixBuffer.clear();
     io_.Line.PurgeRx();
@@ -267,7 +345,7 @@ void TransactionMachine::Transmitting() {
 
 void TransactionMachine::RtsLag() {
   if (engine_.Timer(PhaseTimer::RtsOff).value() >= state_.RtsTimeOff) {
-    LogLine(state_, "RTS OFF", "END");
+    Log("RTS OFF", "END");
     SetRts(false);
     SetPhase(Phase::AwaitAnswer);
   }
@@ -292,7 +370,13 @@ void TransactionMachine::AwaitAnswer() {
   accepted_ = false;
   LineInput input(io_.Line);
   const std::uint64_t started = assembler_.Counters().Started;
-  assembler_.Step(input);
+  // Everything already received, up to the answer: the prefix hunt costs
+  // no step per byte.
+  while (!accepted_) {
+    const std::uint64_t taken = assembler_.Taken();
+    assembler_.Step(input);
+    if (assembler_.Taken() == taken) break;  // waits for bytes that are not there
+  }
   const std::uint64_t headers = assembler_.Counters().Started - started;
   if (headers) engine_.ReceivedCount = engine_.ReceivedCount.value() + static_cast<double>(headers);
   if (accepted_) {
@@ -349,7 +433,7 @@ void TransactionMachine::Receive(const ShortStr& message) {
     return;
   }
   const bool late = IsStaleAnswer(message);
-  LogLine(state_, text::kLogReceiveData, late ? text::kLogRxLateAnswer : text::kLogRxNotTheAnswer);
+  Log(text::kLogReceiveData, late ? text::kLogRxLateAnswer : text::kLogRxNotTheAnswer);
   engine_.Received.Add(message, ShortStr(), late ? AnswerValues::Skip : AnswerValues::Store);
 }
 

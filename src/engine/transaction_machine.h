@@ -1,13 +1,17 @@
 #pragma once
-// The transaction machine: one non-blocking step per cycle over the line.
+// The transaction machine: non-blocking steps over the line, each given the
+// time and telling when the machine next needs to run.
 //
 // In its idle phase it chooses the next request (write queue, read queue,
 // then the poll ring), has it encoded, raises RTS for the lead time, sends,
 // holds RTS for the lag time, waits for the answer or the time-out, keeps
 // the silence after it and sends the acknowledgement the decoder asked for.
-// Every wait is a phase left when the cycle's timers have run far enough.
+// Every wait is a phase left when the cycle's timers have run far enough;
+// the step says when that will be, or what on the line it waits for.
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "config/driver_state.h"
@@ -17,11 +21,27 @@
 
 namespace qz {
 
+// When the machine needs its next step: at a time (on the clock's steady
+// reading, ms; at or before now: at once), when bytes have arrived, when the
+// output has drained; whichever comes first. Nothing set: only when
+// something new comes from the host.
+struct StepResult {
+  std::optional<std::int64_t> At;
+  std::int32_t WantBytes = 0;  // the bytes that must wait to be read for it to move on
+  bool WantDrain = false;
+
+  bool RunsAt(std::int64_t nowMs) const { return At && *At <= nowMs; }
+};
+
 class TransactionMachine {
  public:
   TransactionMachine(DriverState& state, EngineIo& io);
 
-  void Step();
+  // One step at nowMs (the clock's SteadyMs); the cycle's timers have been
+  // advanced to it.
+  StepResult Step(std::int64_t nowMs);
+  // When the machine needs its next step, as it stands at nowMs.
+  StepResult Due(std::int64_t nowMs) const;
 
   // Moves the poll ring one position: binary inputs, analog inputs,
   // counters, counters with clearing, then each memory input (or the
@@ -46,6 +66,9 @@ class TransactionMachine {
   void Acknowledge();
   void HandleTimeout();
 
+  std::int32_t BytesAwaited() const;
+  void Log(std::string_view label, std::string_view text) const;
+
   void QueueOutcome(bool success);
   void SendRequest();
   void Receive(const ShortStr& message);
@@ -58,8 +81,8 @@ class TransactionMachine {
 
   bool Asleep(int station) const;
   StationRecord* StationAt(int n);
-  Phase CurrentPhase() const { return static_cast<Phase>(engine_.ThreadPhase); }
-  void SetPhase(Phase p) { engine_.ThreadPhase = static_cast<std::uint8_t>(p); }
+  Phase CurrentPhase() const { return engine_.ThreadPhase; }
+  void SetPhase(Phase p) { engine_.ThreadPhase = p; }
   double AnswerTimeSeconds() const { return state_.AnswerTime.value(); }
 
   DriverState& state_;
@@ -75,6 +98,9 @@ class TransactionMachine {
   // Per station: its last exchange ended with its answer (not a time-out).
   // A late answer of such a station is older than what it said since.
   std::array<bool, kMaxStations + 1> answeredLast_{};
+  // Poll-ring choices in a row that gave no frame; -1 after a whole turn of
+  // them or an empty choice of another kind.
+  int emptyRingChoices_ = 0;
 };
 
 // The request kind of a poll-ring step (1..5; 0 also reads binary inputs).

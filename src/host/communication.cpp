@@ -1,5 +1,9 @@
 #include "host/communication.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "diag/log.h"
 #include "diag/statistics.h"
 #include "engine/cycle.h"
 #include "engine/drv_thread.h"
@@ -20,7 +24,8 @@ class Communication {
   explicit Communication(DriverHandle& h)
       : h_(h),
         io_{*h.Port, DefaultClock(), [this](std::string_view text) { HandOver(text); },
-            [](int frequency, int ms) { Beep(frequency, ms); }},
+            [](int frequency, int ms) { Beep(frequency, ms); },
+            [this](std::string_view label, std::string_view text) { LogLine(*h_.State, label, text); }},
         cycle_(*h.State, io_,
                [this](const ReceivedEntry& e) {
                  return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
@@ -30,24 +35,51 @@ class Communication {
                                                             [this] { PortBack(); }}),
         thread_(h.Lock, DrvThread::Hooks{
                             [this] { return h_.Running && !h_.State->StopRequest; },
-                            [this] {
-                              recovery_.Supervise();
-                              cycle_.Run(h_.Port->Active());
-                            },
-                            [this] { return h_.State->IdleTime; },
-                        }) {}
+                            [this] { return Cycle(); },
+                            [this](const LineWait& wait) { h_.Port->AwaitLine(wait); },
+                            [this] { h_.Port->WakeLine(); },
+                        }) {
+    std::lock_guard guard(h_.Lock);
+    for (RequestQueue* queue : {&h_.State->Engine.WriteQueue, &h_.State->Engine.ReadQueue})
+      queue->SetOnInsert([this] { thread_.Wake(); });
+  }
 
   // Ends the thread. Done has closed the port before; a reopen the thread
   // made in its last cycle is undone here.
   void Stop() {
+    if (h_.State) {
+      std::lock_guard guard(h_.Lock);
+      for (RequestQueue* queue : {&h_.State->Engine.WriteQueue, &h_.State->Engine.ReadQueue})
+        queue->SetOnInsert({});
+    }
     thread_.Stop();
     if (h_.Port) h_.Port->SetActive(false);
   }
 
   // Under the instance lock.
-  void ReopenPort() { recovery_.ReopenNow(); }
+  void ReopenPort() {
+    recovery_.ReopenNow();
+    thread_.Wake();  // the machine starts again on the fresh line at once
+  }
 
  private:
+  // Under the instance lock: one cycle, and what the thread waits for
+  // before the next. IdleTime is the longest wait while the machine has
+  // nothing to do or waits on the line; 0 sets no limit (the statistics
+  // second still does).
+  LineWait Cycle() {
+    recovery_.Supervise();
+    const StepResult next = cycle_.Run(h_.Port->Active(), h_.State->IdleTime);
+    LineWait wait;
+    wait.RxBytes = next.WantBytes;
+    wait.Drain = next.WantDrain;
+    if (next.At) {
+      const std::int64_t left = *next.At - io_.Time.SteadyMs();
+      wait.TimeoutMs = static_cast<std::int32_t>(std::clamp<std::int64_t>(left, 0, INT32_MAX));
+    }
+    return wait;
+  }
+
   void PortLost(std::int32_t code) {
     outage_.Begin(*h_.State);
     HandOver(PortLostText(h_.Port->Port(), code));
@@ -85,7 +117,8 @@ void ResetEngine(DriverHandle& h) {
   DriverState& s = *h.State;
   s.StopRequest = 0;
   EngineState fresh;
-  fresh.LastTimeOfDay = TimeOfDayCs(DefaultClock());
+  fresh.LastTimeOfDayMs = TimeOfDayMs(DefaultClock());
+  fresh.LastTimeOfDay = fresh.LastTimeOfDayMs / 10;
   fresh.LastCycleStart = DateTimeValue(DefaultClock().Now());
   fresh.MergeLimit = s.Engine.MergeLimit;
   s.Engine = std::move(fresh);

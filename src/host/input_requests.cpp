@@ -249,7 +249,7 @@ void DriverChannelAfter(const DriverState& s, std::uint32_t channel, HostValue& 
     case 492: x = s.FullSleepTimer; break;
     case 493: x = e.ReceivedCount; break;
     case 494: x = e.ActiveStation; break;
-    case 495: x = e.ThreadPhase; break;
+    case 495: x = static_cast<std::uint8_t>(e.ThreadPhase); break;
     case 497: x = static_cast<double>(e.WriteQueue.Count()); break;
     case 498: x = e.AcceptedCount; break;
     case 499: x = e.AnswerTimer; break;

@@ -172,7 +172,7 @@ void Writer::ResetTheLine() {
   s_.Engine.ReadQueue.Clear();
   s_.Engine.WriteQueue.Clear();
   ResetLine(*h_.Port, s_);
-  s_.Engine.ThreadPhase = 0;
+  s_.Engine.ThreadPhase = Phase::Idle;
   s_.Engine.LastSent.clear();
 }
 
@@ -260,7 +260,7 @@ void Writer::Modem(StationRecord& st) {
   s_.Engine.ReadQueue.Clear();
   s_.Engine.WriteQueue.Clear();
   ResetLine(*h_.Port, s_);
-  s_.Engine.ThreadPhase = 0;
+  s_.Engine.ThreadPhase = Phase::Idle;
   const int reported = ModemHangUp(*h_.Port, s_);
   if (reported == 0) return;
   StationFlags& f = s_.Station(reported).Flags;

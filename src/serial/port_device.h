@@ -72,6 +72,14 @@ class PortDevice {
   // look for an event itself it looks only for these.
   LineEvents WaitEvents(std::uint32_t interest);
 
+  // The engine's wait on the line: blocks until bytes arrive (watchRx, on
+  // an open device), the line's traffic wakes it (Windows: a character
+  // received or the output drained, told by the event thread), WakeLine,
+  // Release, or timeoutMs (< 0: no limit). A WakeLine made before the wait
+  // ends the next wait at once.
+  void AwaitLine(bool watchRx, std::int32_t timeoutMs);
+  void WakeLine();
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

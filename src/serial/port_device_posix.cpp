@@ -67,6 +67,7 @@ struct PortDevice::Impl {
   std::mutex WriteLock;
   int Fd = -1;
   int Wake[2] = {-1, -1};
+  int Kick[2] = {-1, -1};  // WakeLine's pipe: ends the engine's line wait
   std::atomic<bool> Released{false};
   std::atomic<bool> Failed{false};  // hung up; not watched until reopened
   std::atomic<bool> Lost{false};
@@ -245,21 +246,24 @@ int PortDevice::Impl::WaitLocked(std::uint32_t interest, LineEvents& events) {
 
 PortDevice::PortDevice(ErrorSink sink) : impl_(std::make_unique<Impl>()) {
   impl_->Sink = std::move(sink);
-  if (::pipe(impl_->Wake) != 0) {
-    impl_->Report(errno);
-    return;
-  }
-  for (int fd : impl_->Wake) {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  for (int* pipe : {impl_->Wake, impl_->Kick}) {
+    if (::pipe(pipe) != 0) {
+      impl_->Report(errno);
+      continue;
+    }
+    for (int i = 0; i < 2; ++i) {
+      ::fcntl(pipe[i], F_SETFL, ::fcntl(pipe[i], F_GETFL) | O_NONBLOCK);
+      ::fcntl(pipe[i], F_SETFD, FD_CLOEXEC);
+    }
   }
 }
 
 PortDevice::~PortDevice() {
   Release();
   Close();
-  for (int fd : impl_->Wake)
-    if (fd >= 0) ::close(fd);
+  for (int* pipe : {impl_->Wake, impl_->Kick})
+    for (int i = 0; i < 2; ++i)
+      if (pipe[i] >= 0) ::close(pipe[i]);
 }
 
 bool PortDevice::Open(int port) {
@@ -428,6 +432,34 @@ LineEvents PortDevice::WaitEvents(std::uint32_t interest) {
   }
   d.ReportIo(error);
   return events;
+}
+
+void PortDevice::AwaitLine(bool watchRx, std::int32_t timeoutMs) {
+  Impl& d = *impl_;
+  std::shared_lock life(d.Life);
+  // A released or hung-up device is not watched: its descriptors would
+  // stay ready and the wait would spin.
+  const bool released = d.Released;
+  const bool watchFd = watchRx && d.Fd >= 0 && !released && !d.Failed;
+  pollfd fds[3] = {{watchFd ? d.Fd : -1, POLLIN, 0}, {released ? -1 : d.Wake[0], POLLIN, 0}, {d.Kick[0], POLLIN, 0}};
+  int r = 0;
+  do {
+    r = ::poll(fds, 3, timeoutMs < 0 ? -1 : timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  if (r <= 0) return;
+  if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) d.Failed = true;  // the event wait reports it
+  if (fds[2].revents != 0) {
+    char sink[64];
+    while (::read(d.Kick[0], sink, sizeof sink) > 0) {
+    }
+  }
+}
+
+void PortDevice::WakeLine() {
+  const int fd = impl_->Kick[1];
+  const char one = 1;
+  // A full pipe already holds a wake.
+  if (fd >= 0 && ::write(fd, &one, 1) < 0 && errno != EAGAIN) impl_->Report(errno);
 }
 
 }  // namespace qz

@@ -84,6 +84,9 @@ struct PortDevice::Impl {
   std::mutex WriteLock;
   HANDLE Port = INVALID_HANDLE_VALUE;
   HANDLE ReleaseEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  // Auto-reset: set by the event thread on a received character or a
+  // drained output, and by WakeLine; ends the engine's line wait.
+  HANDLE LineEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   Overlapped ReadOv;
   Overlapped WriteOv;
   Overlapped WaitOv;
@@ -260,6 +263,7 @@ PortDevice::~PortDevice() {
   Release();
   Close();
   if (impl_->ReleaseEvent) CloseHandle(impl_->ReleaseEvent);
+  if (impl_->LineEvent) CloseHandle(impl_->LineEvent);
 }
 
 bool PortDevice::Open(int port) {
@@ -463,8 +467,17 @@ LineEvents PortDevice::WaitEvents(std::uint32_t /*interest*/) {
     error = d.WaitLocked(events);
     if (!events.Released) d.NoteFailure(error);
   }
+  if ((events.Mask & (line_event::kRxChar | line_event::kTxEmpty)) != 0) SetEvent(d.LineEvent);
   d.Report(error);
   return events;
 }
+
+// The event thread watches the line (the port listens for every event from
+// its opening on), so this wait needs only the line event.
+void PortDevice::AwaitLine(bool /*watchRx*/, std::int32_t timeoutMs) {
+  WaitForSingleObject(impl_->LineEvent, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+}
+
+void PortDevice::WakeLine() { SetEvent(impl_->LineEvent); }
 
 }  // namespace qz

@@ -86,7 +86,7 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
   }
 
   state.Engine.LineSilence = 0.0;
-  state.Engine.ThreadPhase = 0;
+  state.Engine.ThreadPhase = Phase::Idle;
   PurgeLine(port);
   state.Engine.PrefixBuffer.clear();
   state.Engine.AnswerBuffer.clear();
@@ -94,12 +94,12 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
 
 void SendText(SerialLine& port, DriverState& state, std::string_view text, std::uint8_t newPhase) {
   const std::string bytes(text);  // the caller's buffer may be the state's own
-  if (newPhase != kKeepPhase) state.Engine.ThreadPhase = newPhase;
+  if (newPhase != kKeepPhase) state.Engine.ThreadPhase = static_cast<Phase>(newPhase);
   port.WriteText(bytes);
 }
 
 bool TxDone(SerialLine& port, const DriverState& state) {
-  return state.Engine.ThreadPhase != 1 || port.TxWaiting() == 0;
+  return state.Engine.ThreadPhase != Phase::Transmit || port.TxWaiting() == 0;
 }
 
 std::int32_t RxCount(SerialLine& port) { return port.RxWaiting(); }

@@ -8,6 +8,13 @@
 
 namespace qz {
 
+// What the engine's thread waits for on the line besides its own time.
+struct LineWait {
+  std::int32_t TimeoutMs = -1;  // the longest wait; < 0: no limit
+  std::int32_t RxBytes = 0;     // ends once this many bytes wait to be read (0: bytes not awaited)
+  bool Drain = false;           // ends once the output buffer is empty
+};
+
 class SerialLine {
  public:
   virtual ~SerialLine() = default;
@@ -27,6 +34,13 @@ class SerialLine {
   virtual void PurgeTx() = 0;
   // Signal 0 is RTS, 1 is DTR; returns whether the platform took it.
   virtual bool SetSignal(int signal, bool state) = 0;
+
+  // Blocks until what the wait asks for, WakeLine or its time-out, and
+  // never longer; returns at once when it is there already. A WakeLine that
+  // comes before the wait ends it at once. Called without any lock held.
+  virtual void AwaitLine(const LineWait& wait) = 0;
+  // Ends the current or the next AwaitLine; from any thread.
+  virtual void WakeLine() = 0;
 };
 
 }  // namespace qz

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "serial/event_thread.h"
 
@@ -276,6 +277,37 @@ std::int32_t TSerial::TxWaiting() {
   std::int32_t tx = 0;
   device_.Counts(rx, tx);
   return tx;
+}
+
+// Bytes still to come and bytes still to leave are not announced on every
+// platform: the wait ends when they can have crossed the line, so that a
+// partly received frame or a draining output costs no busy wait.
+void TSerial::AwaitLine(const LineWait& wait) {
+  std::int32_t rx = 0;
+  std::int32_t tx = 0;
+  if (active_) device_.Counts(rx, tx);
+  if (wait.RxBytes > 0 && rx >= wait.RxBytes) return;
+  if (wait.Drain && tx == 0) return;
+  std::int64_t timeout = wait.TimeoutMs;
+  const auto cap = [&](std::int32_t characters) {
+    const auto ms = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(characters * CharacterMs())));
+    if (timeout < 0 || ms < timeout) timeout = ms;
+  };
+  if (wait.RxBytes > 0 && rx > 0) cap(wait.RxBytes - rx);
+  if (wait.Drain) cap(tx);
+  device_.AwaitLine(wait.RxBytes > 0 && rx == 0, static_cast<std::int32_t>(std::min<std::int64_t>(timeout, INT32_MAX)));
+}
+
+void TSerial::WakeLine() { device_.WakeLine(); }
+
+double TSerial::CharacterMs() const {
+  std::lock_guard guard(mu_);
+  const LineSettings& s = settings_;
+  const int data = s.DataBits == eDataBits::d7bit ? 7 : 8;
+  const int parity = s.Parity == eParity::paNone ? 0 : 1;
+  const int stop = s.StopBits == eStopBits::st1bit ? 1 : 2;
+  const double rate = s.Baudrate > 0 ? s.Baudrate : 9600;
+  return (1 + data + parity + stop) * 1000.0 / rate;
 }
 
 void TSerial::PurgeRx() { device_.Purge(true, false); }

@@ -98,6 +98,11 @@ class TSerial final : public SerialLine, public RecoverablePort {
   void PurgeRx() override;
   void PurgeTx() override;
   bool SetSignal(int signal, bool state) override;
+  void AwaitLine(const LineWait& wait) override;
+  void WakeLine() override;
+
+  // The time one character takes on the line at the current settings, ms.
+  double CharacterMs() const;
 
   // The write time limit for a text of length bytes: 20000 div rate ms a
   // byte, at least 500 ms.

@@ -46,7 +46,7 @@ TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
   LineOutage outage;
   outage.Begin(state);
   for (int n = 1; n <= state.StationCount; ++n) state.Station(n).SleepTimer = cases[static_cast<std::size_t>(n - 1)].sleepLeftAtReturn;
-  state.Engine.ThreadPhase = 2;
+  state.Engine.ThreadPhase = Phase::AwaitAnswer;
   state.Engine.AnswerBuffer = "\x10\x02partial";
   state.Engine.PrefixBuffer = "\x10";
   test::MemoryLine line;
@@ -67,7 +67,7 @@ TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
     EXPECT_EQ(st.TimeoutRun, st.SleepTimer.value() > 0 ? c.timeoutRun : 0) << "awake stations start a fresh run";
   }
   EXPECT_EQ(events, expectedEvents);
-  EXPECT_EQ(state.Engine.ThreadPhase, 0);
+  EXPECT_EQ(state.Engine.ThreadPhase, Phase::Idle);
   EXPECT_TRUE(state.Engine.AnswerBuffer.empty());
   EXPECT_TRUE(state.Engine.PrefixBuffer.empty());
   EXPECT_EQ(line.PurgeRxCount(), 1);

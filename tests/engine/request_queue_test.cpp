@@ -197,5 +197,28 @@ TEST(Received, KeepsAnswersInArrivalOrder) {
   EXPECT_EQ(list.Count(), 0u);
 }
 
+// The communication thread is woken when a request joins a queue, not when
+// an equal one that waits takes its data.
+TEST(RequestQueueWake, EachAppendedRequestWakesTheThread) {
+  RequestQueue queue;
+  int wakes = 0;
+  queue.SetOnInsert([&] { ++wakes; });
+  Request a;
+  a.Station = 1;
+  a.Kind = 4;
+  a.Item = 1;
+  Request b = a;
+  b.Item = 2;
+  queue.Insert(a);
+  queue.Insert(b);
+  EXPECT_EQ(wakes, 2);
+  b.Data = "\x01";
+  EXPECT_FALSE(queue.Insert(b)) << "merged into the waiting one";
+  EXPECT_EQ(wakes, 2);
+  queue.Rotate();
+  queue.RemoveHead();
+  EXPECT_EQ(wakes, 2);
+}
+
 }  // namespace
 }  // namespace qz

@@ -1,5 +1,6 @@
-// The transaction machine stepped cycle by cycle on an in-memory line with a
-// hand-moved clock.
+// The transaction machine on an in-memory line with a hand-moved clock:
+// stepped one step at a time, or run cycle by cycle as the thread runs it,
+// the clock jumping straight to the time the machine asked for.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "diag/cp1250.h"
 #include "engine/cycle.h"
 #include "protocol/answer_decoding.h"
+#include "protocol/text_format.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"
 
@@ -66,18 +68,56 @@ class Engine : public ::testing::Test {
     state->Engine.LastCycleStart = DateTimeValue(clock.Now());
   }
 
-  // One cycle, after ms have passed.
-  void Cycle(int ms = 10) {
+  std::int64_t Now() const { return clock.SteadyMs(); }
+
+  // One cycle of the thread now (woken by the line or the host).
+  void Run() { next = cycle.Run(line.Open); }
+  // One cycle after ms have passed.
+  void RunAfter(std::int64_t ms) {
     clock.AdvanceMs(ms);
-    cycle.Run(line.Open);
+    Run();
+  }
+  // The clock jumps to the time the last cycle asked for; then a cycle.
+  void Jump() {
+    ASSERT_TRUE(next.At.has_value()) << "the machine asked for no time";
+    if (*next.At > Now()) clock.AdvanceMs(*next.At - Now());
+    Run();
+  }
+  // Jumps from wake to wake (the statistics second may come first) until
+  // the machine has handled a time-out: it then purges the line.
+  void JumpToTimeout() {
+    const int purges = line.PurgeTxCount();
+    for (int i = 0; i < 5 && line.PurgeTxCount() == purges; ++i) Jump();
+    ASSERT_GT(line.PurgeTxCount(), purges) << "no time-out";
+  }
+  // The output drains and wakes the thread.
+  void Drained() {
+    line.Drain();
+    Run();
+  }
+  // A single step of the machine now, with the timers advanced to it.
+  void Step() {
+    cycle.AdvanceTimers();
+    next = machine.Step(Now());
   }
 
-  // Cycles until the machine is back in its idle phase (at most n cycles).
-  void RunToIdle(int n = 50) {
-    for (int i = 0; i < n && state->Engine.ThreadPhase != 0; ++i) {
-      line.Drain();
-      Cycle();
-    }
+  bool Resting() const { return e.ThreadPhase == Phase::Idle || (e.ThreadPhase == Phase::AwaitAnswer && !e.AwaitingAnswer); }
+  bool Awaiting() const { return e.ThreadPhase == Phase::AwaitAnswer && e.AwaitingAnswer; }
+
+  // Runs the thread as the line and the clock would wake it, the output
+  // draining at once, until the machine has nothing to do (at most n wakes).
+  void RunToIdle(int n = 20) {
+    for (int i = 0; i < n && !Resting(); ++i) Wake();
+  }
+  // The same until the machine waits for an answer.
+  void RunToAnswerWait(int n = 20) {
+    for (int i = 0; i < n && !Awaiting(); ++i) Wake();
+    ASSERT_TRUE(Awaiting());
+  }
+  void Wake() {
+    if (next.WantDrain && line.TxWaiting() > 0) Drained();
+    else if (next.At) Jump();
+    else Run();
   }
 
   Request Write(std::uint8_t station, std::uint32_t kind = 4, std::uint16_t item = 1) {
@@ -98,7 +138,12 @@ class Engine : public ::testing::Test {
   FakeClock clock{LocalDateTime{2026, 12, 10, 12, 0, 0, 0}};
   std::vector<std::string> events;
   std::vector<int> decoded;
-  EngineIo io{line, clock, [this](std::string_view t) { events.emplace_back(t); }, {}};
+  std::vector<std::string> logged;  // "label : text"
+  EngineIo io{line, clock, [this](std::string_view t) { events.emplace_back(t); }, {},
+              [this](std::string_view label, std::string_view text) {
+                logged.push_back(std::string(label) + " : " + std::string(text));
+              }};
+  StepResult next;
   // Every received entry as the decoder got it; with decodeForReal the
   // answer decoder runs on it as in the driver.
   std::vector<ReceivedEntry> entries;
@@ -116,66 +161,182 @@ class Engine : public ::testing::Test {
 };
 
 TEST_F(Engine, WithoutRtsTimesTheFrameLeavesInTheIdleStep) {
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 1);
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   EXPECT_FALSE(line.Written().empty());
   EXPECT_TRUE(line.RtsWrites == 0) << "RTS is not touched before this transmission";
   EXPECT_EQ(e.SentCount.value(), 1.0);
   EXPECT_EQ(e.LastSent, line.Written());
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 1) << "bytes still wait in the output buffer";
+  EXPECT_TRUE(next.WantDrain) << "woken when the output has drained";
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit) << "bytes still wait in the output buffer";
   line.Drain();
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 7);
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::RtsLag);
   EXPECT_TRUE(line.Rts);
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_TRUE(next.RunsAt(Now())) << "no lag time: the next step at once";
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   EXPECT_FALSE(line.Rts);
+  EXPECT_EQ(next.WantBytes, 1) << "the first byte of the prefix";
 }
+
+TEST_F(Engine, OneWakeRunsTheStepsThatCanFollowAtOnce) {
+  Run();
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
+  Drained();
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "transmission end, RTS lag of 0 and the answer wait in one wake";
+  EXPECT_FALSE(line.Rts);
+  EXPECT_EQ(e.CycleCount, 2) << "the cycle figures count wake-ups";
+}
+
+// The machine asks for the exact time each of its waits ends; a wake a
+// millisecond early leaves it where it is.
+struct TimingCase {
+  const char* name;
+  std::uint16_t rtsOn, rtsOff, silence;
+  double answer;
+  Phase phase;        // the wait measured
+  std::int64_t ms;    // how long the machine asks to wait in it
+  Phase after;        // the phase it is in once the wait is over
+};
+
+class Timing : public Engine, public ::testing::WithParamInterface<TimingCase> {};
+
+TEST_P(Timing, TheWaitEndsToTheMillisecond) {
+  const TimingCase& c = GetParam();
+  state->SelfReading = 0;
+  state->RtsTimeOn = c.rtsOn;
+  state->RtsTimeOff = c.rtsOff;
+  state->SilenceWait = c.silence;
+  state->AnswerTime = c.answer;
+  e.WriteQueue.Insert(Write(1, 4, 1));
+  Run();
+  for (int i = 0; i < 10 && e.ThreadPhase != c.phase; ++i) {
+    if (Awaiting() && c.phase == Phase::Silence) line.Receive(AnswerFrame(11, "b\x01\x00"));
+    Wake();
+  }
+  ASSERT_EQ(e.ThreadPhase, c.phase);
+  ASSERT_TRUE(next.At.has_value());
+  EXPECT_EQ(*next.At - Now(), c.ms);
+  RunAfter(c.ms - 1);
+  EXPECT_EQ(e.ThreadPhase, c.phase) << "a millisecond early";
+  Jump();
+  EXPECT_EQ(e.ThreadPhase, c.after);
+  EXPECT_EQ(state->Station(1).TimeoutCount, c.phase == Phase::AwaitAnswer ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, Timing,
+    ::testing::Values(TimingCase{"RtsLead", 20, 0, 0, 1.0, Phase::RtsLead, 20, Phase::Transmit},
+                      TimingCase{"RtsLag", 0, 7, 0, 1.0, Phase::RtsLag, 7, Phase::AwaitAnswer},
+                      // Left when more than SilenceWait has passed; then
+                      // nothing is left to send.
+                      TimingCase{"Silence", 0, 0, 2, 1.0, Phase::Silence, 3, Phase::AwaitAnswer},
+                      // Counted from the choice; left when more than
+                      // AnswerTime has passed, and the write goes out again.
+                      TimingCase{"Answer", 0, 0, 0, 0.25, Phase::AwaitAnswer, 251, Phase::Transmit}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Engine, RtsLeadTimeHoldsTheFrameBack) {
   state->RtsTimeOn = 20;
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 6);
+  Run();
+  EXPECT_EQ(e.ThreadPhase, Phase::RtsLead);
   EXPECT_TRUE(line.Rts);
   EXPECT_TRUE(line.Written().empty());
-  Cycle(10);
+  RunAfter(10);
   EXPECT_TRUE(line.Written().empty()) << "10 ms counted";
-  Cycle(10);
-  EXPECT_EQ(e.ThreadPhase, 1);
+  Jump();
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
   EXPECT_FALSE(line.Written().empty());
+  EXPECT_NE(std::find(logged.begin(), logged.end(), "RTS STILL ON, BEGIN : " + HexText(line.Written())), logged.end());
 }
 
-TEST_F(Engine, AnAnswerIsQueuedWithTheFrameThatWasSentAndDecodedNextCycle) {
-  Cycle();
+TEST_F(Engine, AnAnswerIsQueuedWithTheFrameThatWasSentAndDecodedInTheSameWake) {
+  Run();
   const std::string sent = line.Written();
-  line.Drain();
-  Cycle();
-  Cycle();
-  ASSERT_EQ(e.ThreadPhase, 2);
+  Drained();
+  ASSERT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   line.Receive(AnswerFrame(11, "B\x01"));
-  for (int i = 0; i < 5 && e.ThreadPhase == 2; ++i) Cycle();
-  EXPECT_EQ(e.ThreadPhase, 3);
+  Run();
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
   EXPECT_EQ(e.AcceptedCount.value(), 1.0);
   EXPECT_EQ(e.ReceivedCount.value(), 1.0);
-  EXPECT_EQ(decoded.size(), 1u) << "decoded in the cycle that accepted it";
+  EXPECT_EQ(decoded.size(), 1u) << "decoded in the wake that accepted it";
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].SentFrame.str(), sent);
   EXPECT_TRUE(e.LastSent.empty());
 }
 
+// Whatever the port already holds is taken in one step: noise before the
+// prefix, the prefix, the header and the rest.
+TEST_F(Engine, TheReceiveStepTakesEverythingAlreadyBuffered) {
+  Run();
+  Drained();
+  ASSERT_TRUE(Awaiting());
+  line.Receive(std::string(40, '\x55') + AnswerFrame(11, "B\x01"));
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
+  EXPECT_EQ(line.RxWaiting(), 0);
+}
+
+// What the receive step waits for while a frame comes in parts.
+struct PartCase {
+  const char* name;
+  std::size_t bytes;       // of the answer frame already received
+  std::int32_t wantBytes;  // bytes that must wait for the next step to move on
+};
+
+class AnswerInParts : public Engine, public ::testing::WithParamInterface<PartCase> {};
+
+TEST_P(AnswerInParts, TheMachineWaitsForTheBytesThatMoveItOn) {
+  const PartCase& c = GetParam();
+  Run();
+  Drained();
+  const std::string frame = AnswerFrame(11, "B\x01\x05");  // prefix, address, length 4, body, check
+  line.Receive(frame.substr(0, c.bytes));
+  Run();
+  EXPECT_TRUE(Awaiting());
+  EXPECT_EQ(next.WantBytes, c.wantBytes);
+  line.Receive(frame.substr(c.bytes));
+  Run();
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, AnswerInParts,
+                         ::testing::Values(PartCase{"Nothing", 0, 1}, PartCase{"HalfThePrefix", 1, 1},
+                                           PartCase{"ThePrefix", 2, 2}, PartCase{"PrefixAndAddress", 3, 2},
+                                           PartCase{"TheHeader", 4, 4}, PartCase{"AllButTheCheck", 7, 4}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(Engine, AcknowledgementGoesOutAfterTheSilence) {
   state->SilenceWait = 30;
-  e.ThreadPhase = 3;
+  e.ThreadPhase = Phase::Silence;
   e.Timer(PhaseTimer::Silence) = 0.0;
   e.AckPending = 1;
   e.AckText = "ACK";
-  Cycle(20);
+  Step();
+  EXPECT_EQ(*next.At - Now(), 31);
+  clock.AdvanceMs(30);
+  Step();
   EXPECT_TRUE(line.Written().empty());
-  Cycle(20);
+  clock.AdvanceMs(1);
+  Step();
   EXPECT_EQ(line.Written(), "ACK");
-  EXPECT_EQ(e.ThreadPhase, 5);
+  EXPECT_EQ(e.ThreadPhase, Phase::Acknowledge);
   EXPECT_EQ(e.AckPending, 0);
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_TRUE(next.RunsAt(Now()));
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
+}
+
+TEST_F(Engine, TheMachineLogsThroughItsSink) {
+  Run();
+  Drained();
+  for (const char* line_ : {"prstynek : NOT trans-queue -> lets read data", "prstynek : transmit now",
+                            "Transmit Message : ", "TRANSMIT : END", "RTS OFF : END"}) {
+    EXPECT_NE(std::find(logged.begin(), logged.end(), line_), logged.end()) << line_;
+  }
 }
 
 TEST_F(Engine, PollRingVisitsEveryKindThenEachMemoryInput) {
@@ -200,12 +361,28 @@ TEST_F(Engine, MemoryInputTableIsReadAtOnce) {
   EXPECT_EQ(e.PollKind, 1);
 }
 
+// Ring positions that give no frame (a station without counters or memory
+// inputs) are passed in the same wake, not one wake each.
+TEST_F(Engine, RingPositionsWithoutAFrameArePassedAtOnce) {
+  StationRecord& st = state->Station(1);
+  st.NumCounterIn = 0;
+  st.NumMemoryIn = 0;
+  e.PollStation = 1;
+  e.PollKind = 3;  // counters
+  e.PollItem = 1;
+  Run();
+  EXPECT_EQ(e.ThreadPhase, Phase::Transmit);
+  EXPECT_EQ(e.SentCount.value(), 1.0);
+  EXPECT_EQ(e.ActiveStation, 2) << "station 1's empty positions passed";
+  EXPECT_EQ(e.CycleCount, 1);
+}
+
 TEST_F(Engine, SleepingStationsAreRotatedBehindAnAwakeOne) {
   state->Station(2).SleepTimer = 100.0;
   e.WriteQueue.Insert(Write(2, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 2));
   e.WriteQueue.Insert(Write(3, 4, 1));
-  Cycle();
+  Run();
   EXPECT_EQ(e.FromWriteQueue, 1);
   EXPECT_EQ(e.ActiveStation, 3);
   EXPECT_EQ(state->Station(3).Flags.in_now_comm, 1);
@@ -217,7 +394,7 @@ TEST_F(Engine, QueuesOfSleepingStationsComeBackInOrderAndThePollRingIsTried) {
   state->Station(2).SleepTimer = 100.0;
   e.WriteQueue.Insert(Write(2, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 2));
-  Cycle();
+  Run();
   std::vector<int> items;
   for (const auto& r : e.WriteQueue.Items()) items.push_back(r.Item);
   EXPECT_EQ(items, (std::vector<int>{1, 2}));
@@ -226,33 +403,31 @@ TEST_F(Engine, QueuesOfSleepingStationsComeBackInOrderAndThePollRingIsTried) {
 }
 
 TEST_F(Engine, AllStationsAsleepStartTheFullSleep) {
-  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 100.0;
-  Cycle();
+  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 1000.0;
+  Run();
   EXPECT_EQ(state->FullSleepTimer.value(), 600.0);
   EXPECT_TRUE(line.Written().empty());
   e.WriteQueue.Insert(Write(1));
   state->Station(1).SleepTimer = 0.0;
-  for (int i = 0; i < 5; ++i) Cycle();
+  Run();
+  Run();
   EXPECT_TRUE(line.Written().empty()) << "nothing at all is sent in full sleep";
-  clock.AdvanceMs(600 * 1000);
-  Cycle();
+  RunAfter(600 * 1000 - 1);
+  EXPECT_TRUE(line.Written().empty());
+  Jump();
   EXPECT_TRUE(EventSeen("Konec úplného módu \"sleep\""));
-  Cycle();
-  EXPECT_FALSE(line.Written().empty());
+  EXPECT_FALSE(line.Written().empty()) << "sent in the wake that ended the full sleep";
 }
 
 TEST_F(Engine, TenthTimeoutPutsTheStationToSleep) {
   state->SelfReading = 0;
   e.WriteQueue.Insert(Write(2));
+  Run();
   for (int t = 1; t <= 10; ++t) {
-    Cycle();
     ASSERT_EQ(e.ActiveStation, 2);
-    line.Drain();
-    Cycle();
-    Cycle();
-    Cycle(1100);  // no answer within AnswerTime
-    ASSERT_EQ(e.ThreadPhase, 255) << "timeout " << t;
-    Cycle();
+    Drained();
+    ASSERT_TRUE(Awaiting());
+    JumpToTimeout();  // no answer within AnswerTime
     EXPECT_EQ(state->Station(2).TimeoutRun, t);
     EXPECT_EQ(state->Station(2).SleepTimer.value() > 0, t == 10);
   }
@@ -270,12 +445,11 @@ TEST_F(Engine, UnansweredWriteIsRotatedBehindOthers) {
   state->SelfReading = 0;
   e.WriteQueue.Insert(Write(1, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 1));
-  Cycle();
-  line.Drain();
-  Cycle();
-  Cycle();
-  Cycle(1100);
+  Run();
+  Drained();
+  JumpToTimeout();
   EXPECT_EQ(e.WriteQueue.Head()->Station, 2);
+  EXPECT_EQ(e.ActiveStation, 2) << "and sent in the same wake";
   EXPECT_EQ(e.WriteQueue.Count(), 2u);
 }
 
@@ -295,11 +469,9 @@ TEST_P(PhoneTimeout, FirstTimeoutOfAPhoneStation) {
   state->StayInQueueOnTimeout = c.stay;
   state->Station(2).Phone = "123";
   e.WriteQueue.Insert(Write(2));
-  Cycle();
-  line.Drain();
-  Cycle();
-  Cycle();
-  Cycle(1100);
+  Run();
+  Drained();
+  JumpToTimeout();
   EXPECT_EQ(e.WriteQueue.Count(), c.left);
   EXPECT_EQ(state->Station(2).Flags.in_last_com_err, c.lastErr);
 }
@@ -311,11 +483,12 @@ INSTANTIATE_TEST_SUITE_P(Phone, PhoneTimeout,
 TEST_F(Engine, TimeoutBeforeTheAnswerPhaseKeepsTheRequestAndCountsNoError) {
   state->SelfReading = 0;
   e.WriteQueue.Insert(Write(2));
-  Cycle();
-  Cycle(1100);  // still transmitting: the output never drains
-  EXPECT_EQ(e.ThreadPhase, 255);
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  Step();
+  clock.AdvanceMs(*next.At - Now());  // still transmitting: the output never drains
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Timeout);
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
   EXPECT_EQ(e.ErrorCount.value(), 0.0);
   EXPECT_EQ(e.WriteQueue.Count(), 1u);
   EXPECT_GE(line.PurgeRxCount(), 1);
@@ -330,7 +503,7 @@ TEST_F(Engine, ThreeQqReadsAreMergedBeforeTheChoice) {
     r.Data = std::string{'\xBA', '\x01', static_cast<char>(item)};
     e.ReadQueue.Insert(r);
   }
-  Cycle();
+  Run();
   EXPECT_TRUE(EventSeen("Fronta požadavků pro VL2 zkomprimována ( 3->1 )"));
   EXPECT_TRUE(EventSeen("ST2 - QQ/čtení (3x)"));
   EXPECT_EQ(e.FromReadQueue, 1);
@@ -342,20 +515,20 @@ TEST_F(Engine, QqWriteIsAnnouncedWithItsBytes) {
   r.Kind = kKindQqWrite;
   r.Data = std::string{'\xBA', '\x01', '\x05', '\x0A', 0, 0, 0};
   e.WriteQueue.Insert(r);
-  Cycle();
+  Run();
   EXPECT_TRUE(EventSeen("ST1 - QQ/zápis (BA 01 05 0A 00 00 00 )"));
 }
 
 TEST_F(Engine, UnknownPhaseRestartsIdle) {
-  e.ThreadPhase = 42;
-  Cycle();
-  EXPECT_EQ(e.ThreadPhase, 0);
+  e.ThreadPhase = static_cast<Phase>(42);
+  Step();
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
 }
 
 TEST_F(Engine, ClosedPortMakesNoStepButStillDecodes) {
   line.Open = false;
   e.Received.Add("answer", "sent");
-  Cycle();
+  Run();
   EXPECT_TRUE(line.Written().empty());
   EXPECT_EQ(decoded, std::vector<int>{6});
   EXPECT_EQ(e.Received.Count(), 0u);
@@ -363,9 +536,12 @@ TEST_F(Engine, ClosedPortMakesNoStepButStillDecodes) {
 
 // --- Timers and supervision ---------------------------------------------------
 
-TEST_F(Engine, TimersAdvanceByTheElapsedHundredths) {
+TEST_F(Engine, TimersAdvanceByTheElapsedMilliseconds) {
   line.Open = false;
-  Cycle(250);
+  RunAfter(7);
+  EXPECT_DOUBLE_EQ(e.Timer(PhaseTimer::Silence).value(), 7.0);
+  EXPECT_NEAR(e.AnswerTimer.value(), 0.007, 1e-9);
+  RunAfter(243);
   EXPECT_DOUBLE_EQ(e.AnswerTimer.value(), 0.25);
   EXPECT_DOUBLE_EQ(e.LineSilence.value(), 0.25);
   EXPECT_DOUBLE_EQ(e.Timer(PhaseTimer::RtsOn).value(), 250.0);
@@ -377,13 +553,13 @@ TEST_F(Engine, MidnightCountsNoTimeAndRestartsTheAverage) {
   line.Open = false;
   clock.Set({2026, 12, 10, 23, 59, 59, 900});
   e.LastTimeOfDay = TimeOfDayCs(clock);
-  Cycle(10);
+  RunAfter(10);
   EXPECT_GT(e.CycleCount, 0);
   const double silence = e.LineSilence.value();
-  Cycle(200);  // into the next day
+  RunAfter(200);  // into the next day
   EXPECT_EQ(e.LineSilence.value(), silence);
   EXPECT_EQ(e.CycleCount, 0);
-  Cycle(10);
+  RunAfter(10);
   EXPECT_NEAR(e.LineSilence.value(), silence + 0.01, 1e-9);
 }
 
@@ -391,27 +567,68 @@ TEST_F(Engine, StatisticsAreRefreshedOnceASecond) {
   int refreshed = 0;
   CommunicationCycle counting{*state, io, {}, [&] { ++refreshed; }};
   line.Open = false;
-  for (int i = 0; i < 99; ++i) {
-    clock.AdvanceMs(10);
-    counting.Run(false);
-  }
+  next = counting.Run(false);
+  ASSERT_TRUE(next.At.has_value());
+  EXPECT_EQ(*next.At - Now(), 1000) << "the thread wakes for the next statistics second";
+  clock.AdvanceMs(999);
+  next = counting.Run(false);
   EXPECT_EQ(refreshed, 0);
-  clock.AdvanceMs(10);
-  counting.Run(false);
+  EXPECT_EQ(*next.At - Now(), 1);
+  clock.AdvanceMs(1);
+  next = counting.Run(false);
   EXPECT_EQ(refreshed, 1);
   EXPECT_EQ(e.Timer(PhaseTimer::Stats).value(), 0.0);
+}
+
+// IDLE_TIME bounds the thread's wait while the machine has nothing to do or
+// waits on the line, not its own times; 0 sets no bound, and a core is not
+// kept busy: the statistics second is the next wake.
+struct IdleCase {
+  const char* name;
+  std::uint8_t selfReading;
+  std::int32_t idleMs;
+  std::int64_t waitMs;
+};
+
+class IdleBound : public Engine, public ::testing::WithParamInterface<IdleCase> {};
+
+TEST_P(IdleBound, TheWaitIsBoundedOnlyWithNothingToDo) {
+  const IdleCase& c = GetParam();
+  state->SelfReading = c.selfReading;
+  state->AnswerTime = 0.5;
+  next = cycle.Run(true, c.idleMs);
+  ASSERT_TRUE(next.At.has_value());
+  EXPECT_EQ(*next.At - Now(), c.waitMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Idle, IdleBound,
+                         ::testing::Values(IdleCase{"NothingToDo", 0, 10, 10},
+                                           IdleCase{"NothingToDoAndNoBound", 0, 0, 1000},
+                                           IdleCase{"AFrameOnTheLine", 1, 10, 10},
+                                           IdleCase{"AFrameOnTheLineNoBound", 1, 0, 501},
+                                           IdleCase{"AFrameOnTheLineBoundBeyondItsTime", 1, 800, 501}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Every station asleep: the thread sleeps until the statistics second,
+// whatever IDLE_TIME says.
+TEST_F(Engine, FullSleepWakesOnlyForTheStatistics) {
+  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 1000.0;
+  next = cycle.Run(true, 10);
+  ASSERT_GT(state->FullSleepTimer.value(), 0);
+  EXPECT_EQ(*next.At - Now(), 1000);
 }
 
 TEST_F(Engine, SleepEndIsAnnouncedOnce) {
   line.Open = false;
   StationRecord& st = state->Station(2);
-  st.SleepTimer = 1.0;
+  st.SleepTimer = 1.5;
   st.TimeoutRun = 10;
-  Cycle(600);
+  Run();
+  Jump();  // the statistics second
   EXPECT_GT(st.SleepTimer.value(), 0);
-  Cycle(600);
-  Cycle(600);
+  Jump();  // the sleep's end
   EXPECT_EQ(st.SleepTimer.value(), 0);
+  Jump();
   EXPECT_EQ(st.TimeoutRun, 0);
   EXPECT_EQ(std::count_if(events.begin(), events.end(),
                           [](const std::string& s) { return Cp1250ToUtf8(s) == "ST2 - konec módu \"sleep\""; }),
@@ -430,10 +647,10 @@ TEST_F(Engine, FinishedHistoryReadoutWritesTheNewTopAsUserPosition) {
   history.Station = 2;
   history.Kind = 240;
   e.ReadQueue.Insert(history);
-  Cycle();
+  Run();
   EXPECT_EQ(q.HistoryState, 2) << "a record request still waits";
   e.ReadQueue.Clear();
-  Cycle();
+  Run();
   EXPECT_EQ(q.HistoryState, 8);
   ASSERT_EQ(e.WriteQueue.Count(), 1u);
   const Request& w = *e.WriteQueue.Head();
@@ -441,7 +658,7 @@ TEST_F(Engine, FinishedHistoryReadoutWritesTheNewTopAsUserPosition) {
   EXPECT_EQ(w.Kind, kKindQqWrite);
   EXPECT_EQ(w.Data, std::string("\xBA\x01\x05\x04\x03\x02\x01", 7));
   EXPECT_TRUE(EventSeen("HDB: čtení dokončeno -> zápis nové \"UserPos\" (16909060)"));
-  Cycle();
+  Run();
   EXPECT_EQ(e.WriteQueue.Count(), 1u) << "announced and queued once";
 }
 
@@ -454,7 +671,7 @@ TEST_F(Engine, HistoryReadoutTimesOut) {
   history.Kind = 241;
   e.ReadQueue.Insert(history);
   e.WriteQueue.Insert(Write(1));
-  e.ThreadPhase = 2;
+  e.ThreadPhase = Phase::AwaitAnswer;
   e.LastSent = "x";
   clock.AdvanceMs(601 * 1000);
   cycle.AdvanceTimers();
@@ -462,7 +679,7 @@ TEST_F(Engine, HistoryReadoutTimesOut) {
   EXPECT_TRUE(EventSeen("HDB: přerušeno čtení - timeout"));
   EXPECT_TRUE(e.ReadQueue.Empty());
   EXPECT_TRUE(e.WriteQueue.Empty());
-  EXPECT_EQ(e.ThreadPhase, 0);
+  EXPECT_EQ(e.ThreadPhase, Phase::Idle);
   EXPECT_TRUE(e.LastSent.empty());
 }
 
@@ -490,15 +707,10 @@ class StrayFrame : public Engine, public ::testing::WithParamInterface<StrayCase
   std::string SendWrite() {
     state->SelfReading = 0;
     e.WriteQueue.Insert(Write(1, 4, 1));
-    Cycle();
+    Run();
     const std::string sent = line.Written();
-    line.Drain();
-    while (e.ThreadPhase != 2) Cycle();
+    Drained();
     return sent;
-  }
-  // Cycles until the decoder has had n entries (at most 40 cycles).
-  void CycleUntilDecoded(std::size_t n) {
-    for (int i = 0; i < 40 && entries.size() < n; ++i) Cycle();
   }
 };
 
@@ -507,20 +719,20 @@ TEST_P(StrayFrame, IsDecodedButDoesNotEndTheExchange) {
   if (c.beforeTheRequest) line.Receive(c.frame);
   const std::string sent = SendWrite();
   if (!c.beforeTheRequest) line.Receive(c.frame);
-  CycleUntilDecoded(1);
+  Run();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_TRUE(entries[0].SentFrame.empty()) << "read against no request";
   EXPECT_EQ(entries[0].Values, c.values);
-  EXPECT_EQ(e.ThreadPhase, 2) << "still waiting";
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "still waiting";
   EXPECT_EQ(e.WriteQueue.Count(), 1u) << "the write is not done";
   EXPECT_EQ(e.LastSent.str(), sent);
 
   line.Receive(AnswerFrame(11, "b\x01\x00"));
-  CycleUntilDecoded(2);
+  Run();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].SentFrame.str(), sent);
   EXPECT_EQ(entries[1].Values, AnswerValues::Store);
-  EXPECT_EQ(e.ThreadPhase, 3);
+  EXPECT_EQ(e.ThreadPhase, Phase::Silence);
   EXPECT_TRUE(e.WriteQueue.Empty());
   EXPECT_EQ(e.ErrorCount.value(), 0.0);
 }
@@ -544,16 +756,15 @@ TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
   decodeForReal = true;
   state->SelfReading = 0;
   e.WriteQueue.Insert(Write(1, 4, 1));
-  Cycle();
-  line.Drain();
-  while (e.ThreadPhase != 2) Cycle();
+  Run();
+  Drained();
   line.Take();
   const std::string report = AnswerFrame(12, "H");
   line.Receive(report);
-  for (int i = 0; i < 20 && line.Written().empty(); ++i) Cycle();
+  Run();
   EXPECT_EQ(line.Take(), report) << "a short-form report is acknowledged by its echo";
   EXPECT_EQ(state->Station(2).Flags.in_active_message, 1);
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   line.Receive(AnswerFrame(11, "b\x01\x00"));
   RunToIdle();
   EXPECT_TRUE(e.WriteQueue.Empty());
@@ -570,18 +781,12 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   Request readBI = Write(1, 0, 1);
   Request readAI = Write(1, 1, 1);
   st.DefAnalogInAddr = 0x0100;
-  auto waitForRequest = [&] {
-    for (int i = 0; i < 300 && e.ThreadPhase != 2; ++i) {
-      line.Drain();
-      Cycle();
-    }
-    ASSERT_EQ(e.ThreadPhase, 2);
-  };
+  auto waitForRequest = [&] { RunToAnswerWait(); };
   // The first read of the inputs times out; the second is answered with the
   // inputs as they are now (input 1 on).
   e.ReadQueue.Insert(readBI);
   waitForRequest();
-  Cycle(1100);
+  JumpToTimeout();  // no answer
   waitForRequest();
   line.Receive(AnswerFrame(11, "B\x01\x01"));
   RunToIdle();
@@ -592,9 +797,9 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   e.ReadQueue.Insert(readAI);
   waitForRequest();
   line.Receive(AnswerFrame(11, "B\x01\x00"));
-  for (int i = 0; i < 10; ++i) Cycle();
+  Run();
   EXPECT_EQ(st.BinarInValue[1], 1) << "not taken back by the late answer";
-  EXPECT_EQ(e.ThreadPhase, 2);
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   EXPECT_EQ(e.ReadQueue.Count(), 1u);
   line.Receive(AnswerFrame(11, std::string("N\x00\x01\x03\x40\x00\x00", 7)));
   RunToIdle();
@@ -605,7 +810,7 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   line.Receive(AnswerFrame(11, "B\x01\x00"));
   e.ReadQueue.Insert(readBI);
   waitForRequest();
-  for (int i = 0; i < 10; ++i) Cycle();
+  Run();
   EXPECT_EQ(st.BinarInValue[1], 1);
   EXPECT_EQ(e.ReadQueue.Count(), 1u);
   line.Receive(AnswerFrame(11, "B\x01\x01"));
@@ -621,25 +826,21 @@ TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
   decodeForReal = true;
   state->SelfReading = 0;
   StationRecord& st = state->Station(1);
-  auto waitForRequest = [&] {
-    for (int i = 0; i < 300 && e.ThreadPhase != 2; ++i) {
-      line.Drain();
-      Cycle();
-    }
-    ASSERT_EQ(e.ThreadPhase, 2);
-  };
+  auto waitForRequest = [&] { RunToAnswerWait(); };
   // Station 1 does not answer in time; while station 2 is asked, its late
   // answer comes: input 1 on.
   e.ReadQueue.Insert(Write(1, 0, 1));
   waitForRequest();
-  Cycle(1100);
+  clock.AdvanceMs(*machine.Due(Now()).At - Now());
+  Step();  // no answer: the time-out strikes, before the next choice
+  ASSERT_EQ(e.ThreadPhase, Phase::Timeout);
   e.ReadQueue.Clear();
   e.ReadQueue.Insert(Write(2, 0, 1));
   waitForRequest();
   line.Receive(AnswerFrame(11, "B\x01\x01"));
-  for (int i = 0; i < 10; ++i) Cycle();
+  Run();
   EXPECT_EQ(st.BinarInValue[1], 1) << "stored: nothing newer from station 1";
-  EXPECT_EQ(e.ThreadPhase, 2) << "and station 2 is still awaited";
+  EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer) << "and station 2 is still awaited";
   line.Receive(AnswerFrame(12, "B\x01\x00"));
   RunToIdle();
   // Station 1 answers (input 1 off); then an older answer of it, one more
@@ -652,7 +853,7 @@ TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
   e.ReadQueue.Insert(Write(2, 0, 1));
   waitForRequest();
   line.Receive(AnswerFrame(11, "B\x01\x01"));
-  for (int i = 0; i < 10; ++i) Cycle();
+  Run();
   EXPECT_EQ(st.BinarInValue[1], 0) << "not taken back to what it said before";
   line.Receive(AnswerFrame(12, "B\x01\x00"));
   RunToIdle();

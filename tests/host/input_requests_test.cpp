@@ -262,7 +262,7 @@ TEST_F(Inputs, DriverValuesAfterTheStations) {
   Load(StationGroup("A", 1, "  CHANNEL_BI 100\r\n  VIDEO 900\r\n"));
   EngineState& e = S().Engine;
   e.SentCount = 10, e.LineSilence = 2.5, e.ActiveKind = 16, e.ReceivedCount = 9, e.ActiveStation = 1;
-  e.ThreadPhase = 2, e.AcceptedCount = 8, e.AnswerTimer = 0.25;
+  e.ThreadPhase = Phase::AwaitAnswer, e.AcceptedCount = 8, e.AnswerTimer = 0.25;
   S().FullSleepTimer = 30;
   Request r;
   r.Station = 1;

@@ -374,13 +374,13 @@ TEST_F(Outputs, HistoryReadoutStartAndAbort) {
   ASSERT_EQ(Requests(Reads()), (std::vector<Queued>{{1, 16, 0}}));
   EXPECT_EQ(Reads().Items().front().Data.str(), std::string("\x00\x00\x01\xBA\x01\x0D\xBA\x01\x0E\xBA\x01\x07", 12));
   Writes().Insert(Request{1, 4, 1, {}, nullptr});
-  S().Engine.ThreadPhase = 2;
+  S().Engine.ThreadPhase = Phase::AwaitAnswer;
   S().Engine.LastSent = "frame";
   Put(65408, kTypeBool, 1);
   EXPECT_EQ(S().Query.HistoryState, 7);
   EXPECT_EQ(LastEvent(), Utf8ToCp1250("Přerušeno čtení HDB"));
   EXPECT_TRUE(Reads().Empty() && Writes().Empty());
-  EXPECT_EQ(S().Engine.ThreadPhase, 0);
+  EXPECT_EQ(S().Engine.ThreadPhase, Phase::Idle);
   EXPECT_TRUE(S().Engine.LastSent.empty());
   ClearEvents();
   Put(65408, kTypeBool, 1);  // not reading: nothing
@@ -396,12 +396,12 @@ TEST_F(Outputs, HistorySaveWritesEveryImage) {
 
 TEST_F(Outputs, LineReset) {
   Reads().Insert(Request{1, 0, 1, {}, nullptr});
-  S().Engine.ThreadPhase = 6;
+  S().Engine.ThreadPhase = Phase::RtsLead;
   Put(65531, kTypeDouble, 1);
   EXPECT_EQ(Reads().Count(), 1u);
   Put(65531, kTypeBool, 0);
   EXPECT_TRUE(Reads().Empty());
-  EXPECT_EQ(S().Engine.ThreadPhase, 0);
+  EXPECT_EQ(S().Engine.ThreadPhase, Phase::Idle);
 }
 
 TEST_F(Outputs, PendingWriteUsesTheOriginalNumbering) {
@@ -451,10 +451,10 @@ TEST_F(Outputs, HangUpReportsTheLastConnectingStation) {
   St(1).Flags.in_connecting_modem = 1;
   St(2).Flags.in_connecting_modem = 1;
   St(2).Flags.in_connected_modem = 1;
-  S().Engine.ThreadPhase = 3;
+  S().Engine.ThreadPhase = Phase::Silence;
   EXPECT_EQ(ModemHangUp(line, S()), 2);
   EXPECT_EQ(line.Written(), "\r");
-  EXPECT_EQ(S().Engine.ThreadPhase, 3);
+  EXPECT_EQ(S().Engine.ThreadPhase, Phase::Silence);
   for (int n = 1; n <= 2; ++n) {
     EXPECT_EQ(St(n).Flags.in_connecting_modem + St(n).Flags.in_connected_modem + St(n).Flags.in_now_comm, 0);
   }

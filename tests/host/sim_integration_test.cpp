@@ -185,12 +185,16 @@ TEST_F(HostOnSimulator, ReadsEveryItemKindAndWritesOutputsWhilePolling) {
   EXPECT_EQ(Real(306), 3.25);
 
   // A line reset and a modem connection and disconnection; polling goes on.
+  // The station keeps silent meanwhile: the line runs at its own speed, and
+  // a good answer between two reads would clear in_last_com_err again.
+  EXPECT_EQ(sim->Control("fault 5 silence"), "");
   Write(65531, 2, 1);
   Write(476, 2, 1);
   EXPECT_EQ(Word(477, 2), 1u) << "in_connecting_modem";
   Write(476, 2, 0);
   EXPECT_EQ(Word(477, 2), 0u);
   EXPECT_EQ(Word(465, 2), 1u) << "in_last_com_err";
+  EXPECT_EQ(sim->Control("clear 5"), "");
   sim->Control("set 5 bi 4 1");
   EXPECT_TRUE(WaitFor([&] { return Word(4, 2) == 1; })) << "polling after the disconnection";
 }

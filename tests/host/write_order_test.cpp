@@ -75,12 +75,22 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
   DriverState& State() { return S(); }
   std::uint32_t StatusChannelOf(StatusChannel c) { return St(1).Status(c); }
 
-  // Runs the line for ms of fake time in 10 ms cycles.
+  // Runs the line for ms of fake time as the thread runs it: a cycle, then
+  // the clock jumps to the time the cycle asked for, unless the station's
+  // answer wakes it first.
   void RunFor(int ms) {
-    for (int t = 0; t < ms; t += 10) {
-      clock.AdvanceMs(10);
-      cycle.Run(true);
+    const std::int64_t end = clock.SteadyMs() + ms;
+    int atOnce = 0;
+    while (clock.SteadyMs() < end) {
+      const StepResult next = cycle.Run(true);
       TakeFrames();
+      const std::int64_t now = clock.SteadyMs();
+      if (next.WantBytes > 0 && line.RxWaiting() >= next.WantBytes) continue;
+      std::int64_t at = next.At ? std::min(*next.At, end) : end;
+      // A machine that asks for the same moment again and again is stuck.
+      if (at <= now && ++atOnce > 50) ADD_FAILURE() << "no progress", at = end;
+      if (at > now) atOnce = 0;
+      clock.AdvanceMs(std::max<std::int64_t>(at - now, 0));
     }
   }
 
@@ -111,7 +121,7 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
 
   FakeClock clock{LocalDateTime{2026, 12, 10, 12, 0, 0, 0}};
   MemoryLine line;
-  EngineIo io{line, clock, [](std::string_view) {}, {}};
+  EngineIo io{line, clock, [](std::string_view) {}, {}, {}};
   CommunicationCycle cycle{S(), io,
                            [this](const ReceivedEntry& entry) {
                              return DecodeMess(S(), entry.Answer.view(), entry.SentFrame.view(), entry.Values);

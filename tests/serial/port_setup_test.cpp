@@ -98,7 +98,7 @@ class ConfigurePortTest : public ::testing::Test {
 };
 
 TEST_F(ConfigurePortTest, OpensWithTheComSettingsAndReportsThePort) {
-  state_.Engine.ThreadPhase = 7;
+  state_.Engine.ThreadPhase = Phase::RtsLag;
   state_.Engine.LineSilence = 12.5;
   state_.Engine.PrefixBuffer = "RK";
   state_.Engine.AnswerBuffer = "partial";
@@ -127,7 +127,7 @@ TEST_F(ConfigurePortTest, OpensWithTheComSettingsAndReportsThePort) {
   EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
   EXPECT_NE(t.c_cflag & CRTSCTS, 0u);
 
-  EXPECT_EQ(state_.Engine.ThreadPhase, 0);
+  EXPECT_EQ(state_.Engine.ThreadPhase, Phase::Idle);
   EXPECT_EQ(state_.Engine.LineSilence.value(), 0.0);
   EXPECT_TRUE(state_.Engine.PrefixBuffer.empty());
   EXPECT_TRUE(state_.Engine.AnswerBuffer.empty());
@@ -150,7 +150,7 @@ TEST_F(ConfigurePortTest, OnlyTheLowByteOfThePortNumberCounts) {
 
 TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
   ::setenv("QZ_COM2", "/nonexistent/ttyQZ", 1);
-  state_.Engine.ThreadPhase = 3;
+  state_.Engine.ThreadPhase = Phase::Silence;
   ConfigurePort(&window_, port_, state_);
   EXPECT_FALSE(port_.Active());
   EXPECT_NE(port_.ErrorCode(), 0);
@@ -159,7 +159,7 @@ TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
                           "Inicializace portu: COM2 2400Bd", std::string(text::kEvtPortOpenError),
                           "Port COM2 (/nonexistent/ttyQZ) nelze otev\xF8\xEDt: No such file or directory (2)"}));
   EXPECT_EQ(Events()[1], "Chyba p\xF8i otev\xF8" "en\xED portu !");
-  EXPECT_EQ(state_.Engine.ThreadPhase, 0);
+  EXPECT_EQ(state_.Engine.ThreadPhase, Phase::Idle);
 }
 
 TEST_F(ConfigurePortTest, ReconfiguringAnOpenPortReopensItOnce) {
@@ -198,11 +198,11 @@ TEST_F(ConfigurePortTest, AnswerArrivingWhileTheRequestLeavesSurvivesThePurge) {
 TEST(LineOperations, SendTextSetsThePhaseUnlessKept) {
   DriverState state;
   MemoryLine line;
-  state.Engine.ThreadPhase = 3;
+  state.Engine.ThreadPhase = Phase::Silence;
   SendText(line, state, "\x0D", kKeepPhase);
-  EXPECT_EQ(state.Engine.ThreadPhase, 3);
+  EXPECT_EQ(state.Engine.ThreadPhase, Phase::Silence);
   SendText(line, state, "frame", 1);
-  EXPECT_EQ(state.Engine.ThreadPhase, 1);
+  EXPECT_EQ(state.Engine.ThreadPhase, Phase::Transmit);
   EXPECT_EQ(line.Written(), "\x0D" "frame");
 }
 
@@ -218,11 +218,12 @@ TEST(LineOperations, TxDoneWaitsForTheOutputOnlyWhileTransmitting) {
   DriverState state;
   MemoryLine line;
   line.SetTxWaiting(5);
-  for (std::uint8_t phase : std::initializer_list<std::uint8_t>{0, 2, 3, 5, 6, 7, 255}) {
+  for (Phase phase : {Phase::Idle, Phase::AwaitAnswer, Phase::Silence, Phase::Acknowledge, Phase::RtsLead,
+                      Phase::RtsLag, Phase::Timeout}) {
     state.Engine.ThreadPhase = phase;
-    EXPECT_TRUE(TxDone(line, state)) << int{phase};
+    EXPECT_TRUE(TxDone(line, state)) << static_cast<int>(phase);
   }
-  state.Engine.ThreadPhase = 1;
+  state.Engine.ThreadPhase = Phase::Transmit;
   EXPECT_FALSE(TxDone(line, state));
   line.SetTxWaiting(0);
   EXPECT_TRUE(TxDone(line, state));
@@ -242,13 +243,13 @@ TEST(LineOperations, ResetLinePurgesAndEmptiesTheReceiveBuffers) {
   line.Receive("late");
   state.Engine.PrefixBuffer = "RK";
   state.Engine.AnswerBuffer = "half";
-  state.Engine.ThreadPhase = 2;
+  state.Engine.ThreadPhase = Phase::AwaitAnswer;
   ResetLine(line, state);
   EXPECT_EQ(line.PurgeRxCount(), 1);
   EXPECT_EQ(line.PurgeTxCount(), 1);
   EXPECT_TRUE(state.Engine.PrefixBuffer.empty());
   EXPECT_TRUE(state.Engine.AnswerBuffer.empty());
-  EXPECT_EQ(state.Engine.ThreadPhase, 2);
+  EXPECT_EQ(state.Engine.ThreadPhase, Phase::AwaitAnswer);
   EXPECT_EQ(line.RxWaiting(), 4);
 }
 

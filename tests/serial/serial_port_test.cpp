@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/port_device.h"
@@ -421,6 +422,59 @@ TEST_F(SerialPortTest, DestroyingAnOpenPortEndsItsThread) {
   port_.SetActive(true);
   EXPECT_TRUE(port_.Active());
 }
+
+// The engine's wait on the line ends on what it waits for, never spins on
+// bytes it does not wait for, and ends at once on a wake, also on a
+// closed port. A wait that runs into its limit of 10 s has missed its event.
+struct LineWaitCase {
+  const char* name;
+  bool open;
+  const char* before;  // bytes that wait already
+  const char* during;  // bytes the far end sends while the port waits
+  bool wakeBefore;
+  bool wakeDuring;
+  LineWait wait;
+  bool endsEarly;  // well before the wait's limit
+};
+
+class LineWaitTest : public SerialPortTest, public ::testing::WithParamInterface<LineWaitCase> {};
+
+TEST_P(LineWaitTest, EndsOnWhatItWaitsFor) {
+  const LineWaitCase& c = GetParam();
+  if (c.open) OpenPort();
+  if (*c.before) {
+    pty_.Send(c.before);
+    ASSERT_TRUE(WaitUntil([&] { return port_.RxWaiting() == static_cast<std::int32_t>(std::string(c.before).size()); }));
+  }
+  if (c.wakeBefore) port_.WakeLine();
+  std::thread far([&] {
+    if (*c.during) pty_.Send(c.during);
+    if (c.wakeDuring) port_.WakeLine();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  port_.AwaitLine(c.wait);
+  const auto took = std::chrono::steady_clock::now() - start;
+  far.join();
+  if (c.endsEarly) {
+    EXPECT_LT(took, std::chrono::seconds(5));
+  } else {
+    EXPECT_GE(took, std::chrono::milliseconds(c.wait.TimeoutMs)) << "returned before its time";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, LineWaitTest,
+    ::testing::Values(LineWaitCase{"BytesArrive", true, "", "x", false, false, {10000, 1, false}, true},
+                      LineWaitCase{"BytesAlreadyThere", true, "xy", "", false, false, {10000, 2, false}, true},
+                      // One of three bytes is there: the wait lasts about
+                      // two characters' time.
+                      LineWaitCase{"RestOfAFrame", true, "x", "", false, false, {10000, 3, false}, true},
+                      LineWaitCase{"BytesNotAwaited", true, "x", "", false, false, {60, 0, false}, false},
+                      LineWaitCase{"Wake", true, "", "", false, true, {10000, 1, false}, true},
+                      LineWaitCase{"WakeBeforeTheWait", true, "", "", true, false, {10000, 1, false}, true},
+                      LineWaitCase{"WakeOnAClosedPort", false, "", "", false, true, {10000, 1, false}, true},
+                      LineWaitCase{"OutputDrained", true, "", "", false, false, {10000, 0, true}, true}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace qz

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "host/output_requests.h"
 #include "qzdrk485.h"
 #include "support/driver_library.h"
+#include "support/line_speed.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -78,6 +80,52 @@ TEST_F(StartLineTest, OpensThePortWithTheComSettings) {
   DoneInstance(*h_);
   EXPECT_FALSE(h_->Port->Active());
 }
+
+// [COM] BAUD through Init to the port: the setting is held whole, the port
+// takes the rates of its list (above 65535 too) and keeps 9600 Bd for any
+// other, and the event list names the rate the port has.
+struct RateCase {
+  const char* Written;
+  std::int32_t Held;      // the driver's setting
+  std::int32_t PortRate;  // the port's rate, as the tty reports it
+  speed_t Code;           // its termios speed code; 0 where termios has none
+};
+
+void PrintTo(const RateCase& c, std::ostream* os) { *os << "BAUD " << c.Written; }
+
+class StartLineRate : public StartLineTest, public ::testing::WithParamInterface<RateCase> {};
+
+TEST_P(StartLineRate, ReachesThePortOrKeeps9600) {
+  const RateCase& c = GetParam();
+  std::string failure;
+  ASSERT_TRUE(Start(With(ValidFile(), "BAUD 9600", std::string("BAUD ") + c.Written), failure)) << failure;
+  ASSERT_TRUE(h_->Port->Active());
+  EXPECT_EQ(h_->State->Baud, c.Held);
+  EXPECT_TRUE(Contains(EventList(), "COM1, " + std::to_string(c.Held) + " 8 N 1"));
+  EXPECT_EQ(h_->Port->Baudrate(), c.PortRate);
+  EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 " + std::to_string(c.PortRate) + "Bd"));
+  EXPECT_EQ(LineSpeed(pty_.SlaveFd()), c.PortRate);
+  if (c.Code != 0) {
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty_.SlaveFd(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), c.Code);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ComBaud, StartLineRate,
+    ::testing::Values(RateCase{"9600", 9600, 9600, B9600}, RateCase{"57600", 57600, 57600, B57600},
+                      RateCase{"115200", 115200, 115200, B115200}, RateCase{"128000", 128000, 128000, 0},
+                      RateCase{"256000", 256000, 256000, 0}, RateCase{"$1F400", 128000, 128000, 0},
+                      // No port offers these: the port stays at 9600 Bd.
+                      RateCase{"70000", 70000, 9600, B9600}, RateCase{"7200", 7200, 9600, B9600},
+                      RateCase{"-9600", -9600, 9600, B9600}),
+    [](const ::testing::TestParamInfo<RateCase>& row) {
+      std::string name = row.param.Written;
+      std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); },
+                      '_');
+      return "Baud_" + name;
+    });
 
 TEST_F(StartLineTest, MissingPortFailsInitButKeepsTheStations) {
   ::setenv("QZ_COM1", (dir_ / "no-such-port").c_str(), 1);

@@ -12,6 +12,7 @@
 
 #include "line_io.h"
 #include "sim_fixture.h"
+#include "support/line_speed.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -101,6 +102,31 @@ TEST(SimOnDevice, OpensThePortWithTheFilesFraming) {
     EXPECT_EQ((t.c_cflag & PARODD) != 0, c.Odd);
     EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.TwoStopBits);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B2400));
+    sim.Stop();
+  }
+}
+
+// The file's BAUD is held whole: rates above 65535 pace the answers and
+// reach the device, with or without a termios speed code.
+TEST(SimOnDevice, TakesTheFilesRateAboveSixteenBits) {
+  for (const int rate : {57600, 115200, 128000, 256000}) {
+    SCOPED_TRACE(rate);
+    SimSetup setup;
+    std::string error;
+    ASSERT_TRUE(LoadSetupText(WithFraming(std::to_string(rate), "8", "NONE", "1"), setup, error)) << error;
+    EXPECT_EQ(setup.Baud, rate);
+    qz::test::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    qz::testing::TempDir dir;
+    const std::string par = dir.file("line.par");
+    qz::testing::WriteFile(par, WithFraming(std::to_string(rate), "8", "NONE", "1"));
+    qz::test::SimOptions o;
+    o.Program = QZ_SIM_PATH;
+    o.ParFile = par;
+    o.Device = pty.SlaveName();
+    qz::test::SimProcess sim(o);
+    ASSERT_TRUE(sim.Ready()) << sim.StartError();
+    EXPECT_EQ(qz::test::LineSpeed(pty.SlaveFd()), rate);
     sim.Stop();
   }
 }

@@ -63,6 +63,25 @@ class MemoryLine final : public SerialLine {
     return true;
   }
 
+  // Records the wait and returns: a test moves its clock itself.
+  void AwaitLine(const LineWait& wait) override {
+    std::lock_guard guard(lock_);
+    lastWait_ = wait;
+    ++waits_;
+  }
+  void WakeLine() override {
+    std::lock_guard guard(lock_);
+    ++wakes_;
+  }
+  LineWait LastWait() const {
+    std::lock_guard guard(lock_);
+    return lastWait_;
+  }
+  int Wakes() const {
+    std::lock_guard guard(lock_);
+    return wakes_;
+  }
+
   // Bytes that the far end sends.
   void Receive(std::string_view bytes) {
     std::lock_guard guard(lock_);
@@ -114,6 +133,9 @@ class MemoryLine final : public SerialLine {
   int purgeRx_ = 0;
   int purgeTx_ = 0;
   int readCalls_ = 0;
+  LineWait lastWait_;
+  int waits_ = 0;
+  int wakes_ = 0;
 };
 
 }  // namespace qz::test

@@ -158,18 +158,13 @@ const GroupSeen* LastGroup(const LoadTrace& trace, std::string_view name) {
 void PortSettings(const DriverState& s, const LoadTrace& trace, std::vector<Finding>& out) {
   const GroupSeen* com = LastGroup(trace, text::kGroupCom);
   if (!com) return;
-  if (const KeywordSeen* baud = LastKeyword(*com, "BAUD"); baud && baud->Accepted) {
-    const auto written = ParseInteger(baud->FirstValue);
-    if (written && (*written < 0 || *written > 0xFFFF)) {
-      out.push_back({baud->ValueLine, "baud",
-                     "BAUD " + baud->FirstValue + " does not fit the driver's 16-bit setting: it reads " +
-                         std::to_string(s.Baud) + ", which no port offers, and the line keeps 9600 Bd"});
-    } else if (!TSerial::IsAcceptedBaudrate(s.Baud)) {
-      out.push_back({baud->ValueLine, "baud",
-                     "BAUD " + std::to_string(s.Baud) +
-                         " is no rate serial ports offer (110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, "
-                         "38400, 56000, 57600, 115200, 128000, 256000): the line keeps 9600 Bd"});
-    }
+  // The driver holds the whole rate; the port takes only the rates of its list.
+  if (const KeywordSeen* baud = LastKeyword(*com, "BAUD");
+      baud && baud->Accepted && !TSerial::IsAcceptedBaudrate(s.Baud)) {
+    out.push_back({baud->ValueLine, "baud",
+                   "BAUD " + std::to_string(s.Baud) +
+                       " is no rate serial ports offer (110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, "
+                       "38400, 56000, 57600, 115200, 128000, 256000): the line keeps 9600 Bd"});
   }
   if (const KeywordSeen* bits = LastKeyword(*com, "BITS"); bits && bits->Accepted && s.DataBits != 7 && s.DataBits != 8) {
     out.push_back({bits->ValueLine, "framing",
