@@ -236,7 +236,7 @@ class Host {
           h_->State->PendingEventText = text;
           qz::AddToMemo(*h_->State, h_->Window.get());
         },
-        nullptr});
+        nullptr, [this](std::string_view label, std::string_view text) { qz::LogLine(*h_->State, label, text); }});
     cycle_ = std::make_unique<qz::CommunicationCycle>(
         *h_->State, *io_,
         [this](const qz::ReceivedEntry& e) {
