@@ -69,6 +69,8 @@ std::uint32_t QqWriteType(qz::QqType type) {
   return 0;
 }
 
+}  // namespace
+
 std::uint32_t BlockItemTypeCode(qz::BlockItemType type) {
   switch (type) {
     case qz::BlockItemType::Byte: return 3;
@@ -80,6 +82,8 @@ std::uint32_t BlockItemTypeCode(qz::BlockItemType type) {
   }
   return 0;
 }
+
+namespace {
 
 std::string OfStation(const Layout& layout, int n) {
   const StationLayout* s = layout.Station(n);

@@ -22,4 +22,7 @@ struct ChannelInfo {
 
 ChannelInfo DescribeChannel(const Layout& layout, long channel);
 
+// The host type code a block item of this type reads and writes with.
+std::uint32_t BlockItemTypeCode(qz::BlockItemType type);
+
 }  // namespace qzhost

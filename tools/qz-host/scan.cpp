@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "channels.h"
 #include "diag/cp1250.h"
 #include "host/channel_index.h"
 
@@ -10,18 +11,6 @@ namespace qzhost {
 namespace {
 
 std::uint32_t QqReadType(qz::QqType type) { return type == qz::QqType::Longint ? 8 : 10; }
-
-std::uint32_t BlockReadType(qz::BlockItemType type) {
-  switch (type) {
-    case qz::BlockItemType::Byte: return 3;
-    case qz::BlockItemType::Word: return 4;
-    case qz::BlockItemType::Integer: return 7;
-    case qz::BlockItemType::Cardinal: return 5;
-    case qz::BlockItemType::Longint: return 8;
-    case qz::BlockItemType::Real: return 10;
-  }
-  return 10;
-}
 
 struct LineChannel {
   int Channel;
@@ -92,7 +81,7 @@ StationValues Scanner::Station(const StationLayout& s, const ActivityTracker& ac
   }
   for (const BlockLayout& b : s.Blocks) {
     BlockReading r{&b, {}};
-    for (const BlockItemLayout& item : b.Items) r.Items.push_back(Number(item.Channel, BlockReadType(item.Type)));
+    for (const BlockItemLayout& item : b.Items) r.Items.push_back(Number(item.Channel, BlockItemTypeCode(item.Type)));
     v.Blocks.push_back(std::move(r));
   }
   v.State = StationState(activity.Of(s.Name), Known(v.Status, "SleepTime"), Known(v.Status, "ErrCount"));
