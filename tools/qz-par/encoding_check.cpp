@@ -5,6 +5,7 @@
 
 #include "config/par_reader.h"
 #include "diag/cp1250.h"
+#include "summary.h"
 
 namespace qz::tool {
 
@@ -34,16 +35,6 @@ std::size_t Utf8SequenceAt(std::string_view s, std::size_t pos) {
 bool UndefinedInCp1250(unsigned char c) { return c == 0x81 || c == 0x83 || c == 0x88 || c == 0x90 || c == 0x98; }
 
 bool StrayControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F; }
-
-std::string HexBytes(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", static_cast<unsigned char>(c));
-    out += buf;
-  }
-  return out;
-}
 
 struct LineProblems {
   std::string FirstUtf8;  // the first UTF-8 sequence of the line

@@ -25,16 +25,6 @@ const char* NameOf(const char* const (&names)[N], int code) {
 
 std::string Utf8(std::string_view cp1250) { return Cp1250ToUtf8(cp1250); }
 
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", static_cast<unsigned char>(c));
-    out += buf;
-  }
-  return out;
-}
-
 std::string Number(double v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.10g", v);
@@ -132,6 +122,16 @@ std::string WarningLine(const Finding& w) {
 
 }  // namespace
 
+std::string HexBytes(std::string_view bytes) {
+  std::string out;
+  char buf[4];
+  for (char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", static_cast<unsigned char>(c));
+    out += buf;
+  }
+  return out;
+}
+
 std::string TextSummary(const CheckOutcome& r) {
   const DriverState& s = *r.State;
   std::ostringstream o;
@@ -140,8 +140,8 @@ std::string TextSummary(const CheckOutcome& r) {
     << "), " << s.Baud << " Bd, " << s.DataBits << ' ' << ParityLetter(s.Parity) << ' ' << s.StopBits
     << ", options " << s.ComOptions << ", buffer " << s.BufferSize << ", IRQ " << s.Irq << ", base $" << std::hex << std::uppercase << s.BaseAddr << std::dec
     << '\n';
-  o << "[GLOBAL]  address " << int{s.MasterAddress} << ", prefix [" << Hex(s.Prefix.view()) << "], suffix ["
-    << Hex(s.Suffix.view()) << "], presuffix [" << Hex(s.PreSuffix.view()) << "]\n";
+  o << "[GLOBAL]  address " << int{s.MasterAddress} << ", prefix [" << HexBytes(s.Prefix.view()) << "], suffix ["
+    << HexBytes(s.Suffix.view()) << "], presuffix [" << HexBytes(s.PreSuffix.view()) << "]\n";
   o << "          answer time " << Number(s.AnswerTime) << " s, silence wait " << s.SilenceWait << " ms, RTS on "
     << s.RtsTimeOn << " ms, RTS off " << s.RtsTimeOff << " ms, analog inputs at " << s.DefAnalogInAddr << '\n';
   o << "          failed exchanges " << int{s.NumMorvenError} << ", sleep " << Number(s.SleepTime) << " s after "
@@ -202,8 +202,8 @@ std::string JsonSummary(const CheckOutcome& r) {
                {"port", s.PortNumber}, {"baud", s.Baud}, {"bits", s.DataBits},
                {"parity", std::string(1, ParityLetter(s.Parity))}, {"stop", s.StopBits},
                {"options", s.ComOptions}, {"buffer_size", s.BufferSize}, {"irq", s.Irq}, {"base", s.BaseAddr}};
-  j["global"] = {{"address", s.MasterAddress}, {"prefix", Hex(s.Prefix.view())}, {"suffix", Hex(s.Suffix.view())},
-                 {"presuffix", Hex(s.PreSuffix.view())}, {"answer_time", s.AnswerTime.value()},
+  j["global"] = {{"address", s.MasterAddress}, {"prefix", HexBytes(s.Prefix.view())}, {"suffix", HexBytes(s.Suffix.view())},
+                 {"presuffix", HexBytes(s.PreSuffix.view())}, {"answer_time", s.AnswerTime.value()},
                  {"silence_wait", s.SilenceWait}, {"rts_time_on", s.RtsTimeOn}, {"rts_time_off", s.RtsTimeOff},
                  {"def_analog_in_addr", s.DefAnalogInAddr}, {"num_morven_error", s.NumMorvenError},
                  {"sleep_time", s.SleepTime.value()}, {"sleep_count", s.SleepCount}, {"idle_time", s.IdleTime},

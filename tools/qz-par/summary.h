@@ -4,6 +4,7 @@
 // for scripts. Texts are converted to UTF-8.
 
 #include <string>
+#include <string_view>
 
 #include "check.h"
 
@@ -15,5 +16,8 @@ std::string JsonSummary(const CheckOutcome& r);
 // "FILE:LINE: message", then one "FILE:LINE: warning: ..." per warning.
 std::string TextError(const CheckOutcome& r);
 std::string JsonError(const CheckOutcome& r);
+
+// The bytes as hex pairs separated by blanks ("10 02").
+std::string HexBytes(std::string_view bytes);
 
 }  // namespace qz::tool
