@@ -35,6 +35,7 @@
 #include "qzdrk485.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -82,16 +83,6 @@ struct Setup {
   std::string ParFile;
   std::vector<std::uint32_t> Channels;  // every channel a station or QQ variable claims
 };
-
-// The folder goes when the process ends, as libFuzzer and the replay end it.
-void RemoveAtExit(const std::string& folder) {
-  static std::string removed;
-  removed = folder;
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(removed, ec);
-  });
-}
 
 std::string WriteParFile(const std::string& dir) {
   const std::string par = dir + "/line.par";

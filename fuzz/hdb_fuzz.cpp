@@ -27,20 +27,11 @@
 #include "config/driver_state.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
+#include "scratch_folder.h"
 
 namespace {
 
 void Fail() { __builtin_trap(); }
-
-// The folder goes when the process ends, as libFuzzer and the replay end it.
-void RemoveAtExit(const std::string& folder) {
-  static std::string removed;
-  removed = folder;
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(removed, ec);
-  });
-}
 
 // A folder of its own for the files of this process.
 const std::string& Folder() {
