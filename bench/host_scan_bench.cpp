@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "host/channel_lookup.h"
 #include "host/driver_handle.h"
@@ -67,8 +67,8 @@ class Host {
     qz::InitDriverState(s);
     std::string file = kHead;
     for (int n = 1; n <= qz::kMaxStations; ++n) file += StationGroup(n);
-    loaded_ = qz::LoadParameterText(s, nullptr, file);
-    qz::ClearStationValues(s);
+    loaded_ = qz::LoadParameterText(s.Config, s.Log, nullptr, file);
+    qz::ClearStationValues(s.Config);
     qz::IndexChannels(*h_);
     for (std::uint32_t k = 1; k <= 65535; ++k) {
       const qz::StationChannel c = qz::FindStationChannel(s, static_cast<std::uint16_t>(k));

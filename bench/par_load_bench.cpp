@@ -13,7 +13,7 @@
 
 #include "channel_map.h"
 #include "check.h"
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 
 namespace {
@@ -98,16 +98,16 @@ void Load(benchmark::State& bs, bool diags) {
   for (auto _ : bs) {
     bs.PauseTiming();
     qz::InitDriverState(state);
-    state.DriverName = "BENCH";
-    state.ParFileName = file.Path();
+    state.Config.DriverName = "BENCH";
+    state.Config.ParFileName = file.Path();
     if (diags) file.RemoveLogs();
     bs.ResumeTiming();
-    const bool ok = qz::LoadParameterFile(state, nullptr);
-    if (!ok || state.StationCount != 100) {
+    const bool ok = qz::LoadParameterFile(state.Config, state.Log, nullptr);
+    if (!ok || state.Config.StationCount != 100) {
       bs.SkipWithError("the generated file did not load");
       break;
     }
-    benchmark::DoNotOptimize(state.StationCount);
+    benchmark::DoNotOptimize(state.Config.StationCount);
   }
   bs.SetBytesProcessed(static_cast<std::int64_t>(bs.iterations()) * static_cast<std::int64_t>(file.Size()));
   bs.counters["file_bytes"] = static_cast<double>(file.Size());
@@ -121,7 +121,7 @@ void BM_StrictCheckAndChannelMap100Stations(benchmark::State& bs) {
   std::size_t rows = 0;
   for (auto _ : bs) {
     qz::tool::CheckOutcome outcome = qz::tool::CheckText("bench.par", text);
-    if (!outcome.Loaded || outcome.State->StationCount != 100) {
+    if (!outcome.Loaded || outcome.State->Config.StationCount != 100) {
       bs.SkipWithError("the generated file did not load");
       break;
     }

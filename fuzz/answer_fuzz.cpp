@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "protocol/answer_decoding.h"
 #include "protocol/frame_assembler.h"
 #include "protocol/request_encoding.h"
@@ -15,14 +15,16 @@ namespace {
 
 void SetUpStations(qz::DriverState& state, std::uint8_t selector) {
   qz::InitDriverState(state);
-  qz::ClearStationValues(state);
-  state.MasterAddress = 1;
-  state.Prefix = (selector & 1) ? std::string("\xFF\x02") : std::string();
-  state.Query.HistoryState = (selector & 2) ? 2 : (selector & 4) ? 5 : 8;
-  state.HistoryPeriod = static_cast<std::uint8_t>(1 + (selector >> 3) % 3);
-  state.StationCount = 2;
+  qz::ClearStationValues(state.Config);
+  state.Config.MasterAddress = 1;
+  state.Config.Prefix = (selector & 1) ? std::string("\xFF\x02") : std::string();
+  state.History.Query.HistoryState = (selector & 2)   ? qz::HistoryPhase::ReadingRecords
+                                      : (selector & 4) ? qz::HistoryPhase::ReadingPositions
+                                                       : qz::HistoryPhase::WritingUserPos;
+  state.Samples.HistoryPeriod = static_cast<std::uint8_t>(1 + (selector >> 3) % 3);
+  state.Config.StationCount = 2;
   for (int n = 1; n <= 2; ++n) {
-    qz::StationRecord& s = state.Station(n);
+    qz::StationRecord& s = state.Config.Station(n);
     s.Address = static_cast<std::uint8_t>(4 + n);
     s.NumBinarIn = 96;
     s.NumAnalogIn = 64;
@@ -59,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string input(reinterpret_cast<const char*>(data + 2), size - 2);
   qz::Request request;
   request.Station = 1;
-  request.Kind = (data[0] & 0x80) ? 15 : 16;
+  request.Kind = (data[0] & 0x80) ? qz::RequestKind::QqWrite : qz::RequestKind::QqRead;
   request.Data = input.substr(0, sentLength);
   const std::string sent = qz::CodeMess(state, request).str();
   qz::ShortStr window;

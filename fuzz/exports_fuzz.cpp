@@ -224,10 +224,10 @@ class Host {
     // The communication cycle the thread would run, on the memory line.
     io_ = std::make_unique<qz::EngineIo>(qz::EngineIo{
         line_, clock_, [this](std::string_view text) {
-          h_->State->PendingEventText = text;
+          h_->State->Engine.PendingEventText = text;
           qz::AddToMemo(*h_->State, h_->Window.get());
         },
-        nullptr, [this](std::string_view label, std::string_view text) { qz::LogLine(*h_->State, label, text); }});
+        nullptr, [this](std::string_view label, std::string_view text) { h_->State->Log.Line(label, text); }});
     cycle_ = std::make_unique<qz::CommunicationCycle>(
         *h_->State, *io_,
         [this](const qz::ReceivedEntry& e) {
@@ -306,7 +306,7 @@ class Host {
     const qz::DriverState& s = *h_->State;
     const std::uint8_t station = static_cast<std::uint8_t>(5 + how % 4);
     std::string header;
-    if (how & 0x40) header = {static_cast<char>(s.MasterAddress), 0, 'Y', 0, static_cast<char>(s.MasterAddress), static_cast<char>(station)};
+    if (how & 0x40) header = {static_cast<char>(s.Config.MasterAddress), 0, 'Y', 0, static_cast<char>(s.Config.MasterAddress), static_cast<char>(station)};
     else header = {static_cast<char>(station), 0};
     line_.Receive(qz::FrameMessage(s, header, body).view());
   }

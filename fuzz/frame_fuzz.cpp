@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "protocol/frame_assembler.h"
 #include "protocol/framing.h"
 
@@ -48,7 +48,7 @@ void CheckMessage(const qz::DriverState& state, const std::string& m) {
   const std::size_t sent = static_cast<std::size_t>(static_cast<std::uint8_t>(m[1])) + 2;
   if (m.size() != std::min(sent, qz::kMaxFrame)) Fail();
   if (!qz::CheckFrame(m)) Fail();
-  if (m.size() >= 3 && (m[2] == 'Y' || m[2] == 'y') && static_cast<std::uint8_t>(m[0]) != state.MasterAddress) Fail();
+  if (m.size() >= 3 && (m[2] == 'Y' || m[2] == 'y') && static_cast<std::uint8_t>(m[0]) != state.Config.MasterAddress) Fail();
 }
 
 // Feeds the stream in the given chunk sizes; a chunk size of 0 stands for
@@ -86,10 +86,10 @@ Run Feed(qz::DriverState& state, std::string_view stream, const std::vector<std:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   qz::DriverState state;
-  state.Prefix = kPrefixes[data[0] % std::size(kPrefixes)];
-  state.Suffix = (data[0] & 0x80) ? std::string_view("\x10\x03", 2) : std::string_view();
-  state.PreSuffix = (data[0] & 0x40) ? std::string_view("\xAA", 1) : std::string_view();
-  state.MasterAddress = data[1];
+  state.Config.Prefix = kPrefixes[data[0] % std::size(kPrefixes)];
+  state.Config.Suffix = (data[0] & 0x80) ? std::string_view("\x10\x03", 2) : std::string_view();
+  state.Config.PreSuffix = (data[0] & 0x40) ? std::string_view("\xAA", 1) : std::string_view();
+  state.Config.MasterAddress = data[1];
   // Chunk sizes: a few bytes of the input, the rest is the line.
   const std::size_t chunkCount = data[2] % 16;
   if (size < 3 + chunkCount) return 0;
@@ -105,15 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // header is of kind Y from station 5 to this master, its body the first
   // bytes of the stream.
   const std::string body(stream.substr(0, std::min<std::size_t>(stream.size(), 200)));
-  const std::string header{static_cast<char>(state.MasterAddress), 0, 'Y', 0, 0, 5};
+  const std::string header{static_cast<char>(state.Config.MasterAddress), 0, 'Y', 0, 0, 5};
   const qz::ShortStr frame = qz::FrameMessage(state, header, body);
-  const std::size_t messageLength = header.size() + body.size() + state.PreSuffix.size() + 1;
-  const bool whole_frame = state.Prefix.size() + messageLength + state.Suffix.size() <= qz::kMaxFrame &&
+  const std::size_t messageLength = header.size() + body.size() + state.Config.PreSuffix.size() + 1;
+  const bool whole_frame = state.Config.Prefix.size() + messageLength + state.Config.Suffix.size() <= qz::kMaxFrame &&
                            messageLength <= qz::kMaxFrame;
   const Run echoed = Feed(state, frame.view(), chunks);
   if (whole_frame) {
     if (echoed.Messages.size() != 1) Fail();
-    if (echoed.Messages[0] != frame.view().substr(state.Prefix.size(), messageLength)) Fail();
+    if (echoed.Messages[0] != frame.view().substr(state.Config.Prefix.size(), messageLength)) Fail();
   }
   return 0;
 }

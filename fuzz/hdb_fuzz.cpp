@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
 #include "scratch_folder.h"
@@ -92,7 +92,7 @@ void CheckReadout(std::int32_t u, std::int32_t t) {
       if (next >= requests.size()) Fail();
       const qz::Request& r = requests[next++];
       const std::uint32_t address = (static_cast<std::uint32_t>(r.Kind) << 16) | r.Item;
-      if (r.Station != 3 || r.Kind < 240 || r.Kind > 247 || address != qz::kHistoryMemoryBase + at) Fail();
+      if (r.Station != 3 || !qz::IsHistoryKind(r.Kind) || address != qz::kHistoryMemoryBase + at) Fail();
       if (r.Data.size() != 1) Fail();
       const std::uint32_t chunk = r.Data.byte(0);
       if (chunk < 1 || chunk > qz::kHistoryChunk || at + chunk > to) Fail();
@@ -120,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   auto state = std::make_unique<qz::DriverState>();
   qz::InitDriverState(*state);
-  state->DriverName = "FUZZ";
-  state->StationCount = 2;
+  state->Config.DriverName = "FUZZ";
+  state->Config.StationCount = 2;
   const std::string name = Folder() + "/FUZZ1.hdb";
   if (qz::HistoryFileName(*state, 1) != name) Fail();
   {
@@ -153,18 +153,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckDate(r.Seconds);
     CheckDate(in.Take(4));
-    state->Query.HistoryStation = static_cast<std::int32_t>(in.Take(1) % 4);
-    state->Query.HistoryRecordIndex = static_cast<std::uint16_t>(index);
-    state->Query.DateWords = {};
-    const bool usable = index < qz::kHistoryRecordCount && state->Query.HistoryStation == 1;
-    state->Station(1).HistoryData = std::move(image);
-    const bool set = qz::UpdateHistoryDateWords(*state);
-    image = std::move(state->Station(1).HistoryData);
+    state->History.Query.HistoryStation = static_cast<std::int32_t>(in.Take(1) % 4);
+    state->History.Query.HistoryRecordIndex = static_cast<std::uint16_t>(index);
+    state->History.Query.DateWords = {};
+    const bool usable = index < qz::kHistoryRecordCount && state->History.Query.HistoryStation == 1;
+    state->History.ImageSlot(1) = std::move(image);
+    const bool set = qz::UpdateHistoryDateWords(state->History, state->Config.StationCount);
+    image = std::move(state->History.ImageSlot(1));
     if (set != usable) Fail();
     if (set) {
       const qz::HistoryDate d = qz::DecodeHistoryTime(r.Seconds);
       const std::array<std::uint16_t, 6> expected{d.Day, d.Month, d.Year, d.Hour, d.Minute, d.Second};
-      if (state->Query.DateWords != expected) Fail();
+      if (state->History.Query.DateWords != expected) Fail();
     }
   }
 

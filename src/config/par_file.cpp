@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "config/driver_state.h"
+#include "config/driver_config.h"
 #include "config/par_global.h"
 #include "config/par_reader.h"
 #include "config/par_stations.h"
-#include "config/paths.h"
+#include "diag/paths.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
@@ -17,19 +17,19 @@ namespace qz {
 namespace {
 
 bool LoadGroups(ParReader& r, WindowModel* window) {
-  DriverState& s = r.State();
-  LogLine(s, text::kLogLoad, text::kLogLoadCom);
+  DriverConfig& s = r.Config();
+  r.Log().Line(text::kLogLoad, text::kLogLoadCom);
   if (!r.SetGroupPos(text::kGroupCom) || !ReadComGroup(r)) return false;
   AddEvent(window, PortSummary(s.PortNumber, s.Baud, s.DataBits, s.Parity, s.StopBits));
 
-  LogLine(s, text::kLogLoad, text::kLogLoadGlobal);
+  r.Log().Line(text::kLogLoad, text::kLogLoadGlobal);
   if (!r.SetGroupPos(text::kGroupGlobal) || !ReadGlobalGroup(r)) return false;
   AddEvent(window, text::kEvtGlobalOk);
 
   LoadStations(r, window);
-  LogLine(s, text::kLogLoadParameterFile, text::kLogLoadStationsEnd);
+  r.Log().Line(text::kLogLoadParameterFile, text::kLogLoadStationsEnd);
   if (r.GroupError()) return false;
-  LogLine(s, text::kLogLoadParameterFile, text::kLogLoadTrue);
+  r.Log().Line(text::kLogLoadParameterFile, text::kLogLoadTrue);
   return true;
 }
 
@@ -51,24 +51,24 @@ void FillReport(ParReader& r, bool loaded, ParLoadReport* report) {
   // A successful load that ended its stations at a failing group keeps that
   // group's message; the normal end is the missing next group.
   const std::string normalEnd = std::string(text::kErrGroupMissing) + std::string(text::kGroupStation);
-  if (loaded && r.State().ParseErrorText.view() != normalEnd) {
-    report->StationsEnd = r.State().ParseErrorText.str();
+  if (loaded && r.Config().ParseErrorText.view() != normalEnd) {
+    report->StationsEnd = r.Config().ParseErrorText.str();
     report->StationsEndLine = r.TokenLine();
   }
 }
 
-void SetOpenError(DriverState& state) {
-  state.ParseErrorText = std::string(text::kParFileOpenError) + state.ParFileName.str();
+void SetOpenError(DriverConfig& config) {
+  config.ParseErrorText = std::string(text::kParFileOpenError) + config.ParFileName.str();
 }
 
-bool LoadFrom(DriverState& state, WindowModel* window, ParSource& source, ParLoadReport* report) {
-  ParReader reader(state, source);
+bool LoadFrom(DriverConfig& config, Log& log, WindowModel* window, ParSource& source, ParLoadReport* report) {
+  ParReader reader(config, log, source);
   reader.SetDiagsEnablesLogging(!(report && report->DryRun));
   if (report) reader.SetObserver(report->Observer);
   bool loaded = LoadGroups(reader, window);
   // A file that could not be read to its end is not taken for a shorter one.
   if (source.ReadFailed()) {
-    SetOpenError(state);
+    SetOpenError(config);
     loaded = false;
   }
   FillReport(reader, loaded, report);
@@ -81,28 +81,28 @@ struct FileCloser {
 
 }  // namespace
 
-bool LoadParameterFile(DriverState& state, WindowModel* window) {
-  return LoadParameterFile(state, window, nullptr);
+bool LoadParameterFile(DriverConfig& config, Log& log, WindowModel* window) {
+  return LoadParameterFile(config, log, window, nullptr);
 }
 
-bool LoadParameterFile(DriverState& state, WindowModel* window, ParLoadReport* report) {
-  LogLine(state, text::kLogLoadParameterFile, state.ParFileName.view());
-  const std::string path = HostPath(state.ParFileName.view());
+bool LoadParameterFile(DriverConfig& config, Log& log, WindowModel* window, ParLoadReport* report) {
+  log.Line(text::kLogLoadParameterFile, config.ParFileName.view());
+  const std::string path = HostPath(config.ParFileName.view());
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) {
-    SetOpenError(state);
+    SetOpenError(config);
     if (report) ResetReport(*report);
     return false;
   }
   ParSource source(file.get());
-  return LoadFrom(state, window, source, report);
+  return LoadFrom(config, log, window, source, report);
 }
 
-bool LoadParameterText(DriverState& state, WindowModel* window, std::string_view text,
+bool LoadParameterText(DriverConfig& config, Log& log, WindowModel* window, std::string_view text,
                        ParLoadReport* report) {
-  LogLine(state, text::kLogLoadParameterFile, state.ParFileName.view());
+  log.Line(text::kLogLoadParameterFile, config.ParFileName.view());
   ParSource source(text);
-  return LoadFrom(state, window, source, report);
+  return LoadFrom(config, log, window, source, report);
 }
 
 }  // namespace qz

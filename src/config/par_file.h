@@ -1,5 +1,6 @@
 #pragma once
-// Loading of the parameter file named by ParFileName into the state.
+// Loading of the parameter file named by ParFileName into the
+// configuration; its "$DIAGS" marker switches the log on.
 
 #include <string>
 #include <string_view>
@@ -9,7 +10,8 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
+class Log;
 class WindowModel;
 
 // What a load leaves for the people who write parameter files (the
@@ -28,12 +30,12 @@ struct ParLoadReport {
 
 // Reads [COM], [GLOBAL] and the [STATION] groups. On failure returns false
 // with the first error in ParseErrorText. Progress goes to the event list.
-bool LoadParameterFile(DriverState& state, WindowModel* window);
-bool LoadParameterFile(DriverState& state, WindowModel* window, ParLoadReport* report);
+bool LoadParameterFile(DriverConfig& config, Log& log, WindowModel* window);
+bool LoadParameterFile(DriverConfig& config, Log& log, WindowModel* window, ParLoadReport* report);
 
 // The same from bytes in memory, as if they were the file named by
 // ParFileName.
-bool LoadParameterText(DriverState& state, WindowModel* window, std::string_view text,
+bool LoadParameterText(DriverConfig& config, Log& log, WindowModel* window, std::string_view text,
                        ParLoadReport* report = nullptr);
 
 }  // namespace qz

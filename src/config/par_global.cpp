@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "config/par_reader.h"
-#include "config/paths.h"
+#include "diag/paths.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 
@@ -77,14 +77,14 @@ bool LoadParity(ParReader& r, std::uint16_t& target) {
 }
 
 bool LoadDriver(ParReader& r) {
-  DriverState& s = r.State();
+  DriverConfig& s = r.Config();
   s.PortDriverName = r.TokenIs("SYSTEM") ? std::string_view() : r.Token();
   r.NextToken();
   return r.LoadWord(kDriver, s.PortNumber);
 }
 
 bool HandleCom(ParReader& r, int k) {
-  DriverState& s = r.State();
+  DriverConfig& s = r.Config();
   switch (k) {
     case kIrq: return r.LoadWord(k, s.Irq);
     case kBase: return r.LoadWord(k, s.BaseAddr);
@@ -94,7 +94,7 @@ bool HandleCom(ParReader& r, int k) {
     case kStop: return r.LoadWord(k, s.StopBits);
     case kOptions: {
       const bool ok = r.LoadWord(k, s.ComOptions);
-      LogLine(s, text::kLogOptions, std::to_string(s.ComOptions));
+      r.Log().Line(text::kLogOptions, std::to_string(s.ComOptions));
       return ok;
     }
     case kBufferSize: return r.LoadWord(k, s.BufferSize);
@@ -114,19 +114,19 @@ bool LoadText(ParReader& r, int k, BoundedStr<Capacity>& target, bool keepCase =
 bool LoadSelfReadingStop(ParReader& r, int k) {
   std::uint8_t stop = 0;
   if (!r.LoadSwitch(k, stop)) return false;
-  r.State().SelfReading = stop ? 0 : 1;
+  r.Config().SelfReading = stop ? 0 : 1;
   return true;
 }
 
 bool LoadCucPath(ParReader& r, int k) {
   std::string value;
   if (!r.LoadString(k, value, kKeepPathCase)) return false;
-  r.State().CucPath = NormaliseCucPath(value);
+  r.Config().CucPath = NormaliseCucPath(value);
   return true;
 }
 
 bool HandleGlobal(ParReader& r, int k) {
-  DriverState& s = r.State();
+  DriverConfig& s = r.Config();
   switch (k) {
     case kPrefix: return LoadText(r, k, s.Prefix);
     case kSuffix: return LoadText(r, k, s.Suffix);
@@ -144,7 +144,12 @@ bool HandleGlobal(ParReader& r, int k) {
     case kStopSelfReading: return LoadSelfReadingStop(r, k);
     case kCucPath: return LoadCucPath(r, k);
     case kStayInQueue: return r.LoadSwitch(k, s.StayInQueueOnTimeout);
-    case kLogFile: return LoadText(r, k, s.LogFileName, kKeepPathCase);
+    case kLogFile: {
+      ShortStr name(r.Log().FileName());
+      const bool ok = LoadText(r, k, name, kKeepPathCase);
+      r.Log().SetFileName(name.view());
+      return ok;
+    }
     case kBeep: {
       std::uint8_t beep = s.Beep;
       const bool ok = r.LoadSwitch(k, beep);
@@ -169,14 +174,13 @@ bool ReadComGroup(ParReader& r) {
 bool ReadGlobalGroup(ParReader& r) {
   const KeywordTable& table = GlobalTable();
   r.PresetFlags(kFirstOptionalGlobal, kBeep);
-  DriverState& s = r.State();
   const bool endRead = ReadGroupKeywords(
       r, table, kGlobalEnd, [&r](int k) { return HandleGlobal(r, k); }, kEveryKeywordHasValue,
-      [&s](int k) {
-        if (!s.LogEnabled) return;
+      [&r](int k) {
+        if (!r.Log().Enabled()) return;
         char index[8];
         std::snprintf(index, sizeof index, "%2d", k);
-        LogLine(s, text::kLogFound, index);
+        r.Log().Line(text::kLogFound, index);
       });
   return FinishGroup(r, table, text::kGroupGlobal, endRead);
 }

@@ -157,7 +157,8 @@ std::string BadKeywordMessage(std::string_view keyword, std::string_view group) 
 
 // ---------------------------------------------------------------------------
 
-ParReader::ParReader(DriverState& state, ParSource& source) : state_(state), source_(source) {
+ParReader::ParReader(DriverConfig& config, qz::Log& log, ParSource& source)
+    : config_(config), log_(log), source_(source) {
   token_.reserve(kMaxTokenLength);
 }
 
@@ -184,7 +185,7 @@ void ParReader::NextToken() {
     ReadToken();
     if (token_ == text::kDiagsMarker) {
       diagsSeen_ = true;
-      if (diagsEnablesLogging_) EnableLogging(state_);
+      if (diagsEnablesLogging_) log_.Enable(config_.DriverName.view());
     }
     if (token_.empty()) break;  // end of file, also inside a comment
     if (token_.front() == '{') {
@@ -199,9 +200,9 @@ void ParReader::NextToken() {
     if (!commentOpen) break;
   }
   atEnd_ = token_.empty();
-  state_.CurrentToken = CompareForm(token_);
-  state_.RawToken = token_;
-  if (state_.LogEnabled) LogLine(state_, text::kLogParItem, state_.CurrentToken.view());
+  currentToken_ = CompareForm(token_);
+  rawToken_ = token_;
+  if (log_.Enabled()) log_.Line(text::kLogParItem, currentToken_.view());
 }
 
 bool ParReader::OnlySeparatorsLeft() {
@@ -216,16 +217,16 @@ bool ParReader::SetGroupPos(std::string_view groupName) {
   for (;;) {
     NextToken();
     if (Token() == wanted || atEnd_) break;
-    if (observer_) observer_->SkippedBeforeGroup(groupName, state_.RawToken.view(), tokenLine_);
+    if (observer_) observer_->SkippedBeforeGroup(groupName, rawToken_.view(), tokenLine_);
   }
   if (Token() == wanted && !atEnd_) {
     if (observer_) observer_->GroupFound(groupName, tokenLine_);
-    LogLine(state_, text::kLogSetGroupPos, std::string(text::kLogGroupOk) + std::string(groupName));
+    log_.Line(text::kLogSetGroupPos, std::string(text::kLogGroupOk) + std::string(groupName));
     return true;
   }
   groupError_ = true;
   SetErrorText(std::string(text::kErrGroupMissing) + std::string(groupName));
-  LogLine(state_, text::kLogSetGroupPos, std::string(text::kLogGroupErr) + std::string(groupName));
+  log_.Line(text::kLogSetGroupPos, std::string(text::kLogGroupErr) + std::string(groupName));
   return false;
 }
 
@@ -241,7 +242,7 @@ int ParReader::FirstMissing(int count) const {
 }
 
 std::optional<std::uint16_t> ParReader::WordValue() const {
-  if (TokenIs("FROM_GLOBAL") && state_.DefAnalogInAddr != kNoAddress) return state_.DefAnalogInAddr;
+  if (TokenIs("FROM_GLOBAL") && config_.DefAnalogInAddr != kNoAddress) return config_.DefAnalogInAddr;
   const auto v = ParseInteger(Token());
   if (!v) return std::nullopt;
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(*v) & 0xFFFFu);
@@ -292,11 +293,11 @@ bool ParReader::LoadReal(int index, Real6& target) {
 }
 
 bool ParReader::LoadSwitch(int index, std::uint8_t& target) {
-  LogLine(state_, text::kLogLoadSwitch, text::kLogLoadSwitchIn);
+  log_.Line(text::kLogLoadSwitch, text::kLogLoadSwitchIn);
   if (!TokenIs("ON") && !TokenIs("OFF")) return false;
   target = TokenIs("ON") ? 1 : 0;
   SetFlag(index, true);
-  LogLine(state_, text::kLogLoadSwitchOk, Token());
+  log_.Line(text::kLogLoadSwitchOk, Token());
   return true;
 }
 
@@ -327,10 +328,10 @@ bool ParReader::LoadString(int index, std::string& target, bool keepCase) {
     SetFlag(index, true);
     return true;
   }
-  std::string value = keepCase ? std::string(state_.RawToken.view()) : std::string(Token());
+  std::string value = keepCase ? std::string(rawToken_.view()) : std::string(Token());
   value += RestOfLine();
   if (value.size() > kMaxTokenLength) value.resize(kMaxTokenLength);
-  LogLine(state_, text::kLogLoadString, value);
+  log_.Line(text::kLogLoadString, value);
   auto decoded = DecodeTextValue(value);
   if (!decoded) return false;
   target = std::move(*decoded);

@@ -15,7 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "config/driver_config.h"
+#include "diag/log.h"
 
 namespace qz {
 
@@ -127,14 +128,17 @@ class ParObserver {
 
 class ParReader {
  public:
-  ParReader(DriverState& state, ParSource& source);
+  ParReader(DriverConfig& config, qz::Log& log, ParSource& source);
 
-  DriverState& State() { return state_; }
+  DriverConfig& Config() { return config_; }
+  qz::Log& Log() { return log_; }
 
   // Next token that is not part of a comment; empty at the end of the file.
   void NextToken();
   // The current token: upper case, at most 80 characters.
-  std::string_view Token() const { return state_.CurrentToken.view(); }
+  std::string_view Token() const { return currentToken_.view(); }
+  // The current token as written.
+  std::string_view RawToken() const { return rawToken_.view(); }
   bool TokenIs(std::string_view upperKeyword) const { return Token() == upperKeyword; }
   bool AtFileEnd() const { return atEnd_; }
   // True when nothing but separators is left in the file.
@@ -155,7 +159,7 @@ class ParReader {
 
   bool GroupError() const { return groupError_; }
   void SetGroupError(bool error) { groupError_ = error; }
-  void SetErrorText(std::string_view message) { state_.ParseErrorText = message; }
+  void SetErrorText(std::string_view message) { config_.ParseErrorText = message; }
 
   // Value readers: convert the current token; true and the flag set when
   // the value was valid.
@@ -193,8 +197,11 @@ class ParReader {
  private:
   void ReadToken();
 
-  DriverState& state_;
+  DriverConfig& config_;
+  qz::Log& log_;
   ParSource& source_;
+  CompareText currentToken_;
+  ShortStr rawToken_;
   std::string token_;
   int separator_ = -1;  // the separator that ended the last token, -1 at the end
   bool atEnd_ = false;
@@ -224,7 +231,7 @@ bool ReadGroupKeywords(ParReader& r, const KeywordTable& table, int endIndex, Ha
     const int k = table.Find(r.Token());
     ParObserver* observer = r.Observer();
     if (k == 0) {
-      if (observer) observer->UnknownInGroup(r.State().RawToken.view(), r.TokenLine());
+      if (observer) observer->UnknownInGroup(r.RawToken(), r.TokenLine());
       continue;
     }
     if (observer) observer->KeywordFound(k, table.Name(k), r.TokenLine());
@@ -233,7 +240,7 @@ bool ReadGroupKeywords(ParReader& r, const KeywordTable& table, int endIndex, Ha
     const bool hasValue = !noValue(k);
     if (hasValue) r.NextToken();
     const int valueLine = r.TokenLine();
-    const std::string firstToken = observer && hasValue ? std::string(r.State().RawToken.view()) : std::string();
+    const std::string firstToken = observer && hasValue ? std::string(r.RawToken()) : std::string();
     const bool accepted = handle(k);
     if (!accepted) r.Note(std::string(table.Name(k)) + ": value not accepted");
     if (observer && hasValue) observer->ValueRead({k, table.Name(k), firstToken, valueLine, r.TokenLine(), accepted});

@@ -68,11 +68,11 @@ int ByteIndex(const ParReader& r) { return r.ByteValue().value_or(0); }
 bool ReadBlockTypes(ParReader& r, MemoryBlock& block, int& byteCount) {
   for (;;) {
     r.NextToken();
-    if (r.State().RawToken.view() != "TYPES_END") {
-      const std::string typeWord(r.State().RawToken.view());
+    if (r.RawToken() != "TYPES_END") {
+      const std::string typeWord(r.RawToken());
       r.NextToken();
       const int type = NameCode(kBlockTypeNames, typeWord);
-      const int direction = NameCode(kBlockDirectionNames, r.State().RawToken.view());
+      const int direction = NameCode(kBlockDirectionNames, r.RawToken());
       if (type == 0 || direction == 0) return false;
       byteCount += BlockItemSize(static_cast<BlockItemType>(type));
       // Items beyond what the block's record and its message can hold.
@@ -95,15 +95,14 @@ bool LoadBinarXor(ParReader& r, int index, Array1<std::uint8_t, kMaxBinarIn>& ma
   std::string list(r.Token());
   list += ' ';
   list += r.RestOfLine();
-  LogLine(r.State(), text::kLogLoadBinarXor, list);
+  r.Log().Line(text::kLogLoadBinarXor, list);
   if (!MarkInvertedItems(list, mask)) return false;
   r.SetFlag(index, true);
   return true;
 }
 
 bool LoadMemoryTable(ParReader& r, int index, Array1<MemoryDef, 100>& table, std::uint8_t* arrayFlag) {
-  DriverState& s = r.State();
-  LogLine(s, text::kLogLoadMemoryCfg, r.Token());
+  r.Log().Line(text::kLogLoadMemoryCfg, r.Token());
   table.fill(MemoryDef{});
   if (arrayFlag) *arrayFlag = 0;
   bool ok = true;
@@ -111,7 +110,7 @@ bool LoadMemoryTable(ParReader& r, int index, Array1<MemoryDef, 100>& table, std
     while (!r.TokenIs("DEF_MEMORY_END") && !r.AtFileEnd()) {
       if (r.TokenIs("ARRAY")) {
         if (arrayFlag) *arrayFlag = 1;
-        LogLine(s, text::kLogLoadMem, text::kLogArrayFound);
+        r.Log().Line(text::kLogLoadMem, text::kLogArrayFound);
         r.NextToken();
         continue;
       }
@@ -134,13 +133,13 @@ bool LoadMemoryTable(ParReader& r, int index, Array1<MemoryDef, 100>& table, std
       }
     }
   }
-  LogLine(s, text::kLogLoadMem, ok ? text::kLogOkTrue : text::kLogOkFalse);
+  r.Log().Line(text::kLogLoadMem, ok ? text::kLogOkTrue : text::kLogOkFalse);
   r.SetFlag(index, ok);
   return ok;
 }
 
 bool LoadCounterTable(ParReader& r, int index, Array1<CounterDef, kMaxCounterIn>& counters) {
-  LogLine(r.State(), text::kLogLoadCounterCfg, r.Token());
+  r.Log().Line(text::kLogLoadCounterCfg, r.Token());
   for (CounterDef& c : counters) {
     c.Value = 0.0;
     c.Factor = 1.0;
@@ -173,8 +172,7 @@ bool LoadCounterTable(ParReader& r, int index, Array1<CounterDef, kMaxCounterIn>
 }
 
 bool LoadAnalogLimits(ParReader& r, int index, Array1<AnalogLimit, kMaxAnalogIn>& limits) {
-  DriverState& s = r.State();
-  LogLine(s, text::kLogLoadAnalogs, r.Token());
+  r.Log().Line(text::kLogLoadAnalogs, r.Token());
   for (AnalogLimit& l : limits) {
     l.High = kLimitsHigh;
     l.Low = 0.0;
@@ -194,7 +192,7 @@ bool LoadAnalogLimits(ParReader& r, int index, Array1<AnalogLimit, kMaxAnalogIn>
         l.Low = *reals[0];
         l.High = *reals[1];
         l.Third = *reals[2];
-        LogLine(s, text::kLogLoadAnalogsIndex, RightAligned3(entry));
+        r.Log().Line(text::kLogLoadAnalogsIndex, RightAligned3(entry));
       } else {
         ok = false;
       }
@@ -210,14 +208,14 @@ bool LoadPhone(ParReader& r, int index, StationRecord& station) {
   station.PhoneDial = !number.empty() && number.front() == 'D' ? 1 : 0;
   if (station.PhoneDial) number.remove_prefix(1);
   station.Phone = number;
-  LogLine(r.State(), text::kLogPhone, station.Phone.view());
+  r.Log().Line(text::kLogPhone, station.Phone.view());
   r.SetFlag(index, true);
-  r.State().SelfReading = 0;
+  r.Config().SelfReading = 0;
   return true;
 }
 
 bool LoadQq(ParReader& r, int index, StationRecord& station) {
-  r.State().SelfReading = 0;
+  r.Config().SelfReading = 0;
   const int direction = NameCode(kQqDirectionNames, r.Token());
   if (direction == 0) {
     r.SetFlag(index, false);

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "config/driver_state.h"
+#include "config/driver_config.h"
+#include "diag/log.h"
 
 namespace qz {
 

@@ -82,7 +82,7 @@ std::uint16_t* ChannelStart(StationRecord& st, int k) {
 }
 
 bool HandleStationKeyword(ParReader& r, int n, int k) {
-  StationRecord& st = r.State().Station(n);
+  StationRecord& st = r.Config().Station(n);
   switch (k) {
     case kAddress: return r.LoadByte(k, st.Address);
     case kRetranslation: return r.LoadByte(k, st.Retranslation);
@@ -102,7 +102,7 @@ bool HandleStationKeyword(ParReader& r, int n, int k) {
     case kAnalogLimits: return LoadAnalogLimits(r, k, st.AnalogLimits);
     case kPhone: return LoadPhone(r, k, st);
     case kQq: return LoadQq(r, k, st);
-    case kOriginalChannels: SetDefaultChannels(r.State(), n); return true;
+    case kOriginalChannels: SetDefaultChannels(r.Config(), n); return true;
     case kMemoryBlock: return LoadMemoryBlock(r, k, st);
     case kStationEnd: return true;
     default: return r.LoadWord(k, *ChannelStart(st, k));
@@ -121,7 +121,7 @@ void AnnounceStation(WindowModel* window, const StationRecord& st) {
 
 // Reads one station group; false when it failed (message set).
 bool ReadStationGroup(ParReader& r, int n, WindowModel* window) {
-  DriverState& s = r.State();
+  DriverConfig& s = r.Config();
   StationRecord& st = s.Station(n);
   r.PresetFlags(kFirstOptional, kLastKeywordWithFlag);
   st.Phone.clear();
@@ -131,11 +131,11 @@ bool ReadStationGroup(ParReader& r, int n, WindowModel* window) {
       r, table, kStationEnd, [&](int k) { return HandleStationKeyword(r, n, k); },
       [](int k) { return k == kOriginalChannels; },
       [&](int k) {
-        if (s.LogEnabled) LogLine(s, text::kLogIndexFound, table.Name(k));
+        if (r.Log().Enabled()) r.Log().Line(text::kLogIndexFound, table.Name(k));
       });
   if (!endRead) {
     r.SetErrorText(std::string(text::kErrGroupNoEnd) + std::string(text::kGroupStation));
-    LogLine(s, text::kLogLoadSt, text::kLogEofNoEnd);
+    r.Log().Line(text::kLogLoadSt, text::kLogEofNoEnd);
     return false;
   }
   const int missing = r.FirstMissing(kLastKeywordWithFlag);
@@ -143,11 +143,11 @@ bool ReadStationGroup(ParReader& r, int n, WindowModel* window) {
     r.SetErrorText(BadKeywordMessage(table.Name(missing), text::kGroupStation));
     char index[16];
     std::snprintf(index, sizeof index, "%3d", missing);
-    LogLine(s, text::kLogLoadSt, std::string(index) + std::string(text::kLogItemNotLoaded));
+    r.Log().Line(text::kLogLoadSt, std::string(index) + std::string(text::kLogItemNotLoaded));
     return false;
   }
   AnnounceStation(window, st);
-  LogLine(s, text::kLogLoadSt, text::kLogStationOk);
+  r.Log().Line(text::kLogLoadSt, text::kLogStationOk);
   return true;
 }
 
@@ -161,8 +161,8 @@ std::string_view StationKeywordName(int index) {
 std::span<const std::string_view> StationKeywords() { return kStationNames; }
 
 void LoadStations(ParReader& r, WindowModel* window) {
-  DriverState& s = r.State();
-  LogLine(s, text::kLogLoadStations, "");
+  DriverConfig& s = r.Config();
+  r.Log().Line(text::kLogLoadStations, "");
   int n = 0;
   bool anyLoaded = false;
   for (;;) {

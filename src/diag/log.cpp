@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "config/driver_state.h"
-#include "config/paths.h"
+#include "diag/paths.h"
 #include "diag/texts.h"
 
 namespace qz {
@@ -49,27 +48,53 @@ std::string FormatLogLine(std::string_view dateTime, std::string_view label, std
   return line;
 }
 
-void LogLine(DriverState& state, std::string_view label, std::string_view text) {
-  if (!state.LogEnabled || state.LogFileName.empty()) return;
-  // Lines from the host's thread and the communication thread are written
-  // one after the other; none is dropped.
-  std::lock_guard guard(state.LogLock);
-  AppendLine(HostPath(state.LogFileName.view()),
-             FormatLogLine(LogDateTimeText(std::time(nullptr)), label, text));
+Log::Log() : Log([] { return std::time(nullptr); }) {}
+
+Log::Log(Clock clock) : clock_(std::move(clock)) {}
+
+void Log::Reset() {
+  std::lock_guard guard(lock_);
+  enabled_ = false;
+  fileName_.clear();
 }
 
-void EnableLogging(DriverState& state) {
-  if (state.LogEnabled) return;
-  state.LogEnabled = 1;
-  std::string name = RootFolder();
-  name.append(text::kLogDefaultPrefix).append(state.DriverName.view()).append(text::kLogDefaultSuffix);
-  state.DefaultLogName = name;
-  if (state.LogFileName.empty()) state.LogFileName = state.DefaultLogName;
+void Log::Enable(std::string_view driverName) {
+  std::lock_guard guard(lock_);
+  if (enabled_) return;
+  enabled_ = true;
+  if (!fileName_.empty()) return;
+  fileName_ = RootFolder();
+  fileName_.append(text::kLogDefaultPrefix).append(driverName).append(text::kLogDefaultSuffix);
 }
 
-void HexDump(DriverState& state, std::string_view label, std::string_view data) {
-  if (!state.LogEnabled) return;
-  HexDump([&state](std::string_view l, std::string_view t) { LogLine(state, l, t); }, label, data);
+void Log::SetFileName(std::string_view name) {
+  std::lock_guard guard(lock_);
+  fileName_ = name;
+}
+
+bool Log::Enabled() const {
+  std::lock_guard guard(lock_);
+  return enabled_;
+}
+
+std::string Log::FileName() const {
+  std::lock_guard guard(lock_);
+  return fileName_;
+}
+
+void Log::Line(std::string_view label, std::string_view text) {
+  std::lock_guard guard(lock_);
+  if (!enabled_ || fileName_.empty()) return;
+  AppendLine(HostPath(fileName_), FormatLogLine(LogDateTimeText(clock_()), label, text));
+}
+
+void Log::HexDump(std::string_view label, std::string_view data) {
+  if (!Enabled()) return;
+  qz::HexDump(Sink(), label, data);
+}
+
+LogSink Log::Sink() {
+  return [this](std::string_view label, std::string_view text) { Line(label, text); };
 }
 
 void HexDump(const LogSink& sink, std::string_view label, std::string_view data) {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
@@ -72,10 +72,10 @@ void ShowStatistics(const DriverState& state, WindowModel* window) {
 }
 
 void AddToMemo(DriverState& state, WindowModel* window) {
-  if (state.PendingEventText.empty()) return;
-  AddEvent(window, state.PendingEventText.view());
-  LogLine(state, text::kLogAddToMemo, state.PendingEventText.view());
-  state.PendingEventText.clear();
+  if (state.Engine.PendingEventText.empty()) return;
+  AddEvent(window, state.Engine.PendingEventText.view());
+  state.Log.Line(text::kLogAddToMemo, state.Engine.PendingEventText.view());
+  state.Engine.PendingEventText.clear();
 }
 
 }  // namespace qz

@@ -40,7 +40,7 @@ double DateTimeValue(const LocalDateTime& t) {
 Request UserPositionWrite(const HistoryQuery& query, std::int32_t position) {
   Request r;
   r.Station = static_cast<std::uint8_t>(query.HistoryStation);
-  r.Kind = kKindQqWrite;
+  r.Kind = RequestKind::QqWrite;
   r.Item = 0;
   std::string data = {'\xBA', '\x01', static_cast<char>((query.HistoryUser + 4) & 0xFF)};
   const auto pos = static_cast<std::uint32_t>(position);
@@ -98,13 +98,13 @@ void CommunicationCycle::AddSupervisionTimes(std::int64_t nowMs, StepResult& nex
     if (!next.At || at < *next.At) next.At = at;
   };
   due(kStatisticsPeriodMs - e.Timer(PhaseTimer::Stats).value());
-  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state_.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state_.Config.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->SleepTimer.value() > 0) due(slot->SleepTimer.value() * 1000.0);
   }
-  if (state_.FullSleepTimer.value() > 0) due(state_.FullSleepTimer.value() * 1000.0);
-  const HistoryQuery& q = state_.Query;
-  if (q.HistoryState == history_state::kReadingRecords) {
+  if (state_.Engine.FullSleepTimer.value() > 0) due(state_.Engine.FullSleepTimer.value() * 1000.0);
+  const HistoryQuery& q = state_.History.Query;
+  if (q.HistoryState == HistoryPhase::ReadingRecords) {
     due((q.HistoryTimeout.value() - q.HistoryElapsed.value()) * 1000.0 + 1.0);
   }
 }
@@ -121,12 +121,12 @@ void CommunicationCycle::MeasureCycle() {
 }
 
 void CommunicationCycle::HandOverPending() {
-  if (!state_.PendingEventText.empty()) io_.ShowEvent(state_.PendingEventText.view());
+  if (!state_.Engine.PendingEventText.empty()) io_.ShowEvent(state_.Engine.PendingEventText.view());
 }
 
 void CommunicationCycle::AdvanceTimers() {
   EngineState& e = state_.Engine;
-  state_.PendingEventText.clear();
+  state_.Engine.PendingEventText.clear();
   // Counted in milliseconds on the clock the machine's times are on, so
   // that its timings are met to the millisecond; the day's change is still
   // told by the time of day going back.
@@ -148,7 +148,7 @@ void CommunicationCycle::AdvanceTimers() {
     e.Timer(PhaseTimer::Stats) = 0.0;
     if (statistics_) statistics_();
   }
-  if (state_.Query.HistoryState == history_state::kReadingRecords) SuperviseHistory(seconds);
+  if (state_.History.Query.HistoryState == HistoryPhase::ReadingRecords) SuperviseHistory(seconds);
   AdvanceStationSleep(seconds);
   AdvanceFullSleep(seconds);
   e.LastTimeOfDayMs = now;
@@ -157,20 +157,20 @@ void CommunicationCycle::AdvanceTimers() {
 }
 
 void CommunicationCycle::SuperviseHistory(double seconds) {
-  HistoryQuery& q = state_.Query;
+  HistoryQuery& q = state_.History.Query;
   EngineState& e = state_.Engine;
   Add(q.HistoryElapsed, seconds);
   if (!e.ReadQueue.HasHistoryRequests()) {
     // Every record request has left the queue: the station's user position
     // moves on to its top, so the next read-out starts after these records.
-    q.HistoryState = history_state::kWritingUserPos;
+    q.HistoryState = HistoryPhase::WritingUserPos;
     char buf[160];
     std::snprintf(buf, sizeof buf, std::string(text::kEvtHistoryDone).c_str(), q.HistoryTop);
     io_.ShowEvent(buf);
     e.WriteQueue.Insert(UserPositionWrite(q, q.HistoryTop));
   }
   if (q.HistoryElapsed.value() > q.HistoryTimeout.value()) {
-    q.HistoryState = history_state::kTimedOut;
+    q.HistoryState = HistoryPhase::TimedOut;
     io_.ShowEvent(text::kEvtHistoryTimeout);
     e.ReadQueue.Clear();
     e.WriteQueue.Clear();
@@ -181,9 +181,9 @@ void CommunicationCycle::SuperviseHistory(double seconds) {
 }
 
 void CommunicationCycle::AdvanceStationSleep(double seconds) {
-  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
-    if (!state_.Stations[static_cast<std::size_t>(n)]) continue;
-    StationRecord& st = state_.Station(n);
+  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
+    if (!state_.Config.Stations[static_cast<std::size_t>(n)]) continue;
+    StationRecord& st = state_.Config.Station(n);
     Add(st.SilenceSeconds, seconds);
     if (st.SleepTimer.value() > 0) {
       Add(st.SleepTimer, -seconds);
@@ -197,10 +197,10 @@ void CommunicationCycle::AdvanceStationSleep(double seconds) {
 }
 
 void CommunicationCycle::AdvanceFullSleep(double seconds) {
-  if (state_.FullSleepTimer.value() <= 0) return;
-  Add(state_.FullSleepTimer, -seconds);
-  if (state_.FullSleepTimer.value() <= 0) {
-    state_.FullSleepTimer = 0.0;
+  if (state_.Engine.FullSleepTimer.value() <= 0) return;
+  Add(state_.Engine.FullSleepTimer, -seconds);
+  if (state_.Engine.FullSleepTimer.value() <= 0) {
+    state_.Engine.FullSleepTimer = 0.0;
     io_.ShowEvent(text::kEvtFullSleepEnd);
   }
 }

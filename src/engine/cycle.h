@@ -5,7 +5,7 @@
 // transaction machine and decode at most one received answer. It tells
 // when the next cycle is due.
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "engine/engine_io.h"
 #include "engine/transaction_machine.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 // Working fields of the communication engine: the queues, the transaction
 // machine's phase and buffers, the poll ring, the timers and the line
-// statistics. Part of every DriverState; guarded by the instance lock.
+// statistics. Owned by the instance; guarded by the instance lock.
 
+#include <array>
 #include <cstdint>
 
 #include "config/index1.h"
@@ -53,6 +54,14 @@ struct EngineState {
   // Selects the second kind table of the sample read-out (136/140/144).
   std::uint8_t SampleKindSwitch = 0;
 
+  // The event-list line on its way from the communication thread to the
+  // status window.
+  ShortStr PendingEventText;
+
+  // Statistics time stamps (days since 1899-12-30, as date-time values);
+  // StartTime, the third, is the instance's start.
+  std::array<double, 5> StatisticsTimes{};
+
   // Cycle statistics.
   double CycleSumMs = 0;
   double CycleCount = 0;
@@ -61,6 +70,7 @@ struct EngineState {
   double MaxCycleMs = 0;
 
   // Timers and counters.
+  Real6 FullSleepTimer;  // seconds the whole line has been asleep
   Real6 LineSilence;  // seconds since the last accepted answer
   Real6 AnswerTimer;  // seconds since the current request was chosen
   Real6 AcceptedCount;

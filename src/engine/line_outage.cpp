@@ -20,27 +20,27 @@ bool BeganWithin(double timer, double sleepTime, double silence) {
 
 void LineOutage::Begin(const DriverState& state) {
   const double silence = state.Engine.LineSilence.value();
-  const double sleepTime = state.SleepTime.value();
+  const double sleepTime = state.Config.SleepTime.value();
   sleepers_.reset();
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    if (!state.Stations[static_cast<std::size_t>(n)]) continue;
-    if (BeganWithin(state.Station(n).SleepTimer.value(), sleepTime, silence)) sleepers_.set(static_cast<std::size_t>(n));
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    if (!state.Config.Stations[static_cast<std::size_t>(n)]) continue;
+    if (BeganWithin(state.Config.Station(n).SleepTimer.value(), sleepTime, silence)) sleepers_.set(static_cast<std::size_t>(n));
   }
-  fullSleep_ = BeganWithin(state.FullSleepTimer.value(), sleepTime, silence);
+  fullSleep_ = BeganWithin(state.Engine.FullSleepTimer.value(), sleepTime, silence);
 }
 
 void LineOutage::End(DriverState& state, SerialLine& line, const ShowEvent& show) {
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    if (!state.Stations[static_cast<std::size_t>(n)]) continue;
-    StationRecord& st = state.Station(n);
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    if (!state.Config.Stations[static_cast<std::size_t>(n)]) continue;
+    StationRecord& st = state.Config.Station(n);
     if (sleepers_.test(static_cast<std::size_t>(n)) && st.SleepTimer.value() > 0) {
       st.SleepTimer = 0.0;
       if (show) show(st.Name.str() + std::string(text::kEvtSleepEnd));
     }
     if (st.SleepTimer.value() <= 0) st.TimeoutRun = 0;
   }
-  if (fullSleep_ && state.FullSleepTimer.value() > 0) {
-    state.FullSleepTimer = 0.0;
+  if (fullSleep_ && state.Engine.FullSleepTimer.value() > 0) {
+    state.Engine.FullSleepTimer = 0.0;
     if (show) show(text::kEvtFullSleepEnd);
   }
   sleepers_.reset();

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string_view>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz {
 

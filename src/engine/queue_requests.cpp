@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "engine/request_queue.h"
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 
 namespace qz {
 
@@ -42,7 +42,7 @@ std::uint32_t WriteValueBits(const QqVariable& v) {
   }
 }
 
-void Insert(RequestQueue& queue, int station, std::uint32_t kind, std::uint16_t item, std::string data) {
+void Insert(RequestQueue& queue, int station, RequestKind kind, std::uint16_t item, std::string data) {
   Request r;
   r.Station = static_cast<std::uint8_t>(station);
   r.Kind = kind;
@@ -58,7 +58,7 @@ void QueueQqRequest(DriverState& state, int station, const QqVariable& variable,
     const int count = variable.Type == QqType::String ? 8 : 1;
     for (int k = 0; k < count; ++k) {
       const auto item = static_cast<std::uint8_t>(variable.Item + k);
-      Insert(state.Engine.ReadQueue, station, kKindQqRead, 0, Address(variable, item));
+      Insert(state.Engine.ReadQueue, station, RequestKind::QqRead, 0, Address(variable, item));
     }
     return;
   }
@@ -66,27 +66,29 @@ void QueueQqRequest(DriverState& state, int station, const QqVariable& variable,
   std::string data = Address(variable, variable.Item);
   const std::uint32_t bits = WriteValueBits(variable);
   for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>(bits >> (8 * i)));
-  Insert(state.Engine.WriteQueue, station, kKindQqWrite, 0, data);
+  Insert(state.Engine.WriteQueue, station, RequestKind::QqWrite, 0, data);
 }
 
-std::uint32_t SampleReadKind(std::uint8_t period, bool secondTable) {
-  static constexpr std::uint32_t kFirst[] = {72, 76, 80};
-  static constexpr std::uint32_t kSecond[] = {136, 140, 144};
+RequestKind SampleReadKind(std::uint8_t period, bool secondTable) {
+  static constexpr RequestKind kFirst[] = {RequestKind::SamplesPeriod1, RequestKind::SamplesPeriod2,
+                                           RequestKind::SamplesPeriod3};
+  static constexpr RequestKind kSecond[] = {RequestKind::SamplesPeriod1b, RequestKind::SamplesPeriod2b,
+                                            RequestKind::SamplesPeriod3b};
   const std::size_t p = period >= 1 && period <= 3 ? period - 1u : 0;
   return secondTable ? kSecond[p] : kFirst[p];
 }
 
 bool QueueSampleRead(DriverState& state) {
-  const int station = state.SampleStation;
-  if (station == 0 || station > state.StationCount) return false;
-  state.SampleReadoutStation = state.SampleStation;
-  state.HistorySamplesActive = 1;
-  const std::uint32_t kind = SampleReadKind(state.HistoryPeriod, state.Engine.SampleKindSwitch != 0);
+  const int station = state.Samples.SampleStation;
+  if (station == 0 || station > state.Config.StationCount) return false;
+  state.Samples.SampleReadoutStation = state.Samples.SampleStation;
+  state.Samples.HistorySamplesActive = 1;
+  const RequestKind kind = SampleReadKind(state.Samples.HistoryPeriod, state.Engine.SampleKindSwitch != 0);
   for (int k = 1; k <= kSampleReadRequests; ++k) {
     const auto item = static_cast<std::uint16_t>(kSampleReadFirstItem + kSampleReadStep * (k - 1));
     Insert(state.Engine.ReadQueue, station, kind, item, {});
   }
-  MarkHostBufferStarted(state.HostBuffer);
+  MarkHostBufferStarted(state.Samples.HostBuffer);
   return true;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "config/request.h"
+
 namespace qz {
 
 struct DriverState;
@@ -28,6 +30,6 @@ void QueueQqRequest(DriverState& state, int station, const QqVariable& variable,
 bool QueueSampleRead(DriverState& state);
 
 // Request kind of the sample reads for a period (1..3) and kind table.
-std::uint32_t SampleReadKind(std::uint8_t period, bool secondTable);
+RequestKind SampleReadKind(std::uint8_t period, bool secondTable);
 
 }  // namespace qz

@@ -15,8 +15,8 @@ constexpr std::size_t kQqValueBytes = 4;
 // nothing for the other kinds.
 std::string_view Target(const Request& r) {
   const std::string_view data = r.Data.view();
-  if (r.Kind == kKindQqRead) return data;
-  if (r.Kind == kKindQqWrite) return data.size() > kQqValueBytes ? data.substr(0, data.size() - kQqValueBytes) : data;
+  if (r.Kind == RequestKind::QqRead) return data;
+  if (r.Kind == RequestKind::QqWrite) return data.size() > kQqValueBytes ? data.substr(0, data.size() - kQqValueBytes) : data;
   return {};
 }
 
@@ -62,7 +62,7 @@ void RequestQueue::Rotate() {
 
 bool RequestQueue::HasHistoryRequests() const {
   return std::any_of(items_.begin(), items_.end(), [](const Request& r) {
-    return r.Kind >= kKindHistoryFirst && r.Kind <= kKindHistoryLast;
+    return IsHistoryKind(r.Kind);
   });
 }
 
@@ -71,13 +71,13 @@ void RequestQueue::CompressQqReads(std::int32_t& mergeLimit) {
   if (mergeLimit < kMergeLimitLow || mergeLimit > kMergeLimitHigh) mergeLimit = 60;
   auto it = items_.begin();
   for (;;) {
-    while (it->Kind != kKindQqRead && std::next(it) != items_.end()) ++it;
+    while (it->Kind != RequestKind::QqRead && std::next(it) != items_.end()) ++it;
     const auto target = it;
     std::int32_t count = static_cast<std::int32_t>(target->Data.size() / 3);
     while (count < mergeLimit) {
       const auto next = std::next(target);
-      const bool mergeable = target->Kind == kKindQqRead && next != items_.end() &&
-                             next->Station == target->Station && next->Kind == kKindQqRead &&
+      const bool mergeable = target->Kind == RequestKind::QqRead && next != items_.end() &&
+                             next->Station == target->Station && next->Kind == RequestKind::QqRead &&
                              next->Data.size() == 3 && !ZeroAddress(target->Data) &&
                              !ZeroAddress(next->Data);
       if (!mergeable) break;

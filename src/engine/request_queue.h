@@ -13,14 +13,10 @@
 
 #include "config/short_str.h"
 #include "protocol/answer_decoding.h"
-#include "protocol/request.h"
+#include "config/request.h"
 
 namespace qz {
 
-inline constexpr std::uint32_t kKindQqWrite = 15;
-inline constexpr std::uint32_t kKindQqRead = 16;
-inline constexpr std::uint32_t kKindHistoryFirst = 240;
-inline constexpr std::uint32_t kKindHistoryLast = 247;
 
 // Requests are equal for the queue when they do the same thing to the same
 // place: station, kind, item and block agree, a QQ read reads the same

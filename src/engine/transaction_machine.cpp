@@ -16,7 +16,6 @@ namespace qz {
 namespace {
 
 constexpr int kRtsSignal = 0;
-constexpr int kMemoryInputKind = 6;
 
 // The port's receive buffer as the frame assembler reads it: only what has
 // already arrived, so a step never waits on the line.
@@ -44,13 +43,13 @@ std::string TimeoutStamp(const Clock& clock) {
 
 }  // namespace
 
-std::uint32_t PollRingKind(std::uint16_t pollKind) {
+RequestKind PollRingKind(std::uint16_t pollKind) {
   switch (pollKind) {
-    case 2: return 1;
-    case 3: return 2;
-    case 4: return 3;
-    case 5: return kMemoryInputKind;
-    default: return 0;
+    case 2: return RequestKind::ReadAI;
+    case 3: return RequestKind::ReadCT;
+    case 4: return RequestKind::ReadAndClearCT;
+    case 5: return RequestKind::ReadMI;
+    default: return RequestKind::ReadBI;
   }
 }
 
@@ -62,17 +61,17 @@ TransactionMachine::TransactionMachine(DriverState& state, EngineIo& io)
                  [this](const ShortStr& message) { Receive(message); }) {}
 
 StationRecord* TransactionMachine::StationAt(int n) {
-  if (n < 1 || n > kMaxStations || !state_.Stations[static_cast<std::size_t>(n)]) return nullptr;
-  return &state_.Station(n);
+  if (n < 1 || n > kMaxStations || !state_.Config.Stations[static_cast<std::size_t>(n)]) return nullptr;
+  return &state_.Config.Station(n);
 }
 
 bool TransactionMachine::Asleep(int n) const {
-  if (n < 1 || n > kMaxStations || !state_.Stations[static_cast<std::size_t>(n)]) return false;
-  return state_.Station(n).SleepTimer.value() > 0;
+  if (n < 1 || n > kMaxStations || !state_.Config.Stations[static_cast<std::size_t>(n)]) return false;
+  return state_.Config.Station(n).SleepTimer.value() > 0;
 }
 
 StepResult TransactionMachine::Step(std::int64_t nowMs) {
-  if (state_.FullSleepTimer.value() != 0) return Due(nowMs);
+  if (state_.Engine.FullSleepTimer.value() != 0) return Due(nowMs);
   switch (CurrentPhase()) {
     case Phase::Idle: ChooseAndSend(); break;
     case Phase::RtsLead: RtsLead(); break;
@@ -101,8 +100,8 @@ std::int64_t TimerDue(std::int64_t nowMs, double elapsed, double limit, bool str
 
 StepResult TransactionMachine::Due(std::int64_t nowMs) const {
   StepResult next;
-  if (state_.FullSleepTimer.value() != 0) {
-    next.At = TimerDue(nowMs, 0, state_.FullSleepTimer.value() * 1000.0, false);
+  if (state_.Engine.FullSleepTimer.value() != 0) {
+    next.At = TimerDue(nowMs, 0, state_.Engine.FullSleepTimer.value() * 1000.0, false);
     return next;
   }
   const auto answerDue = [&] {
@@ -111,7 +110,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
   switch (CurrentPhase()) {
     case Phase::RtsLead:
       next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOn).value(),
-                                               state_.RtsTimeOn, false));
+                                               state_.Config.RtsTimeOn, false));
       break;
     case Phase::Transmit:
       next.At = answerDue();
@@ -119,7 +118,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
       break;
     case Phase::RtsLag:
       next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOff).value(),
-                                               state_.RtsTimeOff, false));
+                                               state_.Config.RtsTimeOff, false));
       break;
     case Phase::AwaitAnswer:
       // Nothing sent: the next step only returns to the idle phase, which
@@ -135,7 +134,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
       break;
     case Phase::Silence:
       next.At = TimerDue(nowMs, engine_.Timer(PhaseTimer::Silence).value(),
-                         state_.SilenceWait, true);
+                         state_.Config.SilenceWait, true);
       break;
     default:  // idle, acknowledgement sent, time-out handling: at once
       next.At = nowMs;
@@ -147,7 +146,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
 // What the receive step needs waiting before it can take the next part of
 // a frame: a byte of the prefix, the address and length, or the rest.
 std::int32_t TransactionMachine::BytesAwaited() const {
-  if (engine_.PrefixBuffer != state_.Prefix) return 1;
+  if (engine_.PrefixBuffer != state_.Config.Prefix) return 1;
   if (engine_.AnswerBuffer.empty()) return 2;
   return std::max<std::int32_t>(1, engine_.AnswerBuffer.byte(1));
 }
@@ -175,7 +174,7 @@ bool TransactionMachine::ChooseFromWriteQueue(ShortStr& frame) {
   if (!head) return false;
   const Request request = *head;
   StationRecord* st = StationAt(request.Station);
-  if (request.Kind == kKindQqWrite && st) {
+  if (request.Kind == RequestKind::QqWrite && st) {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqWrite) + HexText(request.Data.view()) + ")");
   }
   frame = CodeMess(state_, request);
@@ -198,7 +197,7 @@ bool TransactionMachine::ChooseFromReadQueue(ShortStr& frame) {
   if (!head) return false;
   const Request request = *head;
   StationRecord* st = StationAt(request.Station);
-  if (request.Kind == kKindQqRead && st) {
+  if (request.Kind == RequestKind::QqRead && st) {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqRead) + std::to_string(request.Data.size() / 3) +
                   std::string(text::kEvtQqReadEnd));
   }
@@ -222,7 +221,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
     AdvancePoll();
     const bool back = engine_.PollStation == station && engine_.PollKind == kind && engine_.PollItem == item;
     if (back || ++steps > kLongestTurn) {
-      if (state_.FullSleepTimer.value() == 0) state_.FullSleepTimer = state_.SleepTime;
+      if (state_.Engine.FullSleepTimer.value() == 0) state_.Engine.FullSleepTimer = state_.Config.SleepTime;
       Log("prstynek", "all stations sleep -> do nothing");
       return;
     }
@@ -243,14 +242,14 @@ void TransactionMachine::ChooseAndSend() {
   bool fromQueue = false;
   if (!engine_.WriteQueue.Empty()) fromQueue = ChooseFromWriteQueue(frame);
   if (!fromQueue && !engine_.ReadQueue.Empty()) fromQueue = ChooseFromReadQueue(frame);
-  if (!fromQueue && state_.SelfReading) ChooseFromPollRing(frame);
+  if (!fromQueue && state_.Config.SelfReading) ChooseFromPollRing(frame);
 
   // A ring position that gives no frame (a station without counters) is
   // passed at once; a whole turn of them, or a queued request that cannot
   // be encoded, waits for the next wake.
-  const int longestTurn = std::max<int>(1, state_.StationCount) * (5 + kMaxMemoryOut);
+  const int longestTurn = std::max<int>(1, state_.Config.StationCount) * (5 + kMaxMemoryOut);
   if (!frame.empty()) emptyRingChoices_ = 0;
-  else if (!fromQueue && state_.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
+  else if (!fromQueue && state_.Config.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
   else emptyRingChoices_ = -1;
   if (!frame.empty()) {
     StartTransmission(frame);
@@ -264,7 +263,7 @@ void TransactionMachine::ChooseAndSend() {
 void TransactionMachine::StartTransmission(const ShortStr& frame) {
   Log("prstynek", "transmit now");
   engine_.TxMessage = frame;
-  if (state_.RtsTimeOn != 0) {
+  if (state_.Config.RtsTimeOn != 0) {
     Log("RTS ON", "START");
     engine_.Timer(PhaseTimer::RtsOn) = 0.0;
     SetRts(true);
@@ -284,9 +283,9 @@ void TransactionMachine::MarkActiveStation() {
   else if (engine_.FromReadQueue) head = engine_.ReadQueue.Head();
   if (head) {
     engine_.ActiveStation = head->Station;
-    engine_.ActiveKind = static_cast<std::uint8_t>(head->Kind);
+    engine_.ActiveKind = KindByte(head->Kind);
     if (StationRecord* st = StationAt(head->Station)) st->Flags.in_now_comm = 1;
-  } else if (state_.SelfReading) {
+  } else if (state_.Config.SelfReading) {
     engine_.ActiveStation = static_cast<std::uint8_t>(engine_.PollStation);
     engine_.ActiveKind = static_cast<std::uint8_t>(engine_.PollKind);
   } else {
@@ -296,7 +295,7 @@ void TransactionMachine::MarkActiveStation() {
 }
 
 void TransactionMachine::AdvancePoll() {
-  if (PollRingKind(engine_.PollKind) == kMemoryInputKind) {
+  if (PollRingKind(engine_.PollKind) == RequestKind::ReadMI) {
     ++engine_.PollItem;
     const StationRecord* st = StationAt(engine_.PollStation);
     const bool tableDone = !st || engine_.PollItem > st->NumMemoryIn || st->MemoryInArray;
@@ -305,7 +304,7 @@ void TransactionMachine::AdvancePoll() {
   }
   if (++engine_.PollKind > 5) {
     engine_.PollKind = 1;
-    if (++engine_.PollStation > state_.StationCount) engine_.PollStation = 1;
+    if (++engine_.PollStation > state_.Config.StationCount) engine_.PollStation = 1;
   }
 }
 
@@ -320,7 +319,7 @@ void TransactionMachine::SendRequest() {
 }
 
 void TransactionMachine::RtsLead() {
-  if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.RtsTimeOn) {
+  if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.Config.RtsTimeOn) {
     Log("RTS ON", "END");
     SetRts(true);
     SendRequest();
@@ -344,7 +343,7 @@ void TransactionMachine::Transmitting() {
 }
 
 void TransactionMachine::RtsLag() {
-  if (engine_.Timer(PhaseTimer::RtsOff).value() >= state_.RtsTimeOff) {
+  if (engine_.Timer(PhaseTimer::RtsOff).value() >= state_.Config.RtsTimeOff) {
     Log("RTS OFF", "END");
     SetRts(false);
     SetPhase(Phase::AwaitAnswer);
@@ -405,8 +404,8 @@ bool TransactionMachine::IsStaleAnswer(const ShortStr& message) const {
   if (CarriesReport(message.view())) return false;
   const std::uint8_t sender = SenderAddress(message.view());
   if (expected_.Known && sender == expected_.Station) return true;
-  for (int n = 1; n <= state_.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state_.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state_.Config.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->Address == sender) return answeredLast_[static_cast<std::size_t>(n)];
   }
   return false;
@@ -453,7 +452,7 @@ void TransactionMachine::QueueOutcome(bool success) {
   if (success) {
     if (!phone) {
       queue->RemoveHead();
-    } else if (st->ErrorRun >= state_.NumMorvenError) {
+    } else if (st->ErrorRun >= state_.Config.NumMorvenError) {
       st->ErrorRun = 0;
       st->Flags.in_last_com_err = 1;
       queue->RemoveHead();
@@ -465,8 +464,8 @@ void TransactionMachine::QueueOutcome(bool success) {
     return;
   }
   ++st->ErrorRun;
-  if (phone && st->ErrorRun >= state_.NumMorvenError) {
-    if (state_.StayInQueueOnTimeout) return;
+  if (phone && st->ErrorRun >= state_.Config.NumMorvenError) {
+    if (state_.Config.StayInQueueOnTimeout) return;
     st->Flags.in_last_com_err = 1;
     st->ErrorRun = 0;
     queue->RemoveHead();
@@ -476,7 +475,7 @@ void TransactionMachine::QueueOutcome(bool success) {
 }
 
 void TransactionMachine::Silence() {
-  if (engine_.Timer(PhaseTimer::Silence).value() > state_.SilenceWait) {
+  if (engine_.Timer(PhaseTimer::Silence).value() > state_.Config.SilenceWait) {
     if (engine_.AckPending) {
       Send(engine_.AckText, Phase::Acknowledge);
       engine_.AckPending = 0;
@@ -496,8 +495,8 @@ void TransactionMachine::HandleTimeout() {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtTimeout) + TimeoutStamp(io_.Time) + ")");
     ++st->TimeoutRun;
     ++st->TimeoutCount;
-    if (st->TimeoutRun >= state_.SleepCount && st->SleepTimer.value() == 0 && state_.SleepTime.value() != 0) {
-      st->SleepTimer = state_.SleepTime;
+    if (st->TimeoutRun >= state_.Config.SleepCount && st->SleepTimer.value() == 0 && state_.Config.SleepTime.value() != 0) {
+      st->SleepTimer = state_.Config.SleepTime;
       io_.ShowEvent(st->Name.str() + std::string(text::kEvtSleepStart));
     }
   }
@@ -516,7 +515,7 @@ bool TransactionMachine::TxDone() { return qz::TxDone(io_.Line, state_); }
 void TransactionMachine::SetRts(bool on) { io_.Line.SetSignal(kRtsSignal, on); }
 
 void TransactionMachine::Beep(int frequency) {
-  if (state_.Beep && io_.Beep) io_.Beep(frequency, 1);
+  if (state_.Config.Beep && io_.Beep) io_.Beep(frequency, 1);
 }
 
 }  // namespace qz

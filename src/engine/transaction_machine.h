@@ -14,7 +14,7 @@
 #include <optional>
 #include <string_view>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "engine/engine_io.h"
 #include "protocol/answer_pairing.h"
 #include "protocol/frame_assembler.h"
@@ -83,7 +83,7 @@ class TransactionMachine {
   StationRecord* StationAt(int n);
   Phase CurrentPhase() const { return engine_.ThreadPhase; }
   void SetPhase(Phase p) { engine_.ThreadPhase = p; }
-  double AnswerTimeSeconds() const { return state_.AnswerTime.value(); }
+  double AnswerTimeSeconds() const { return state_.Config.AnswerTime.value(); }
 
   DriverState& state_;
   EngineState& engine_;
@@ -104,6 +104,6 @@ class TransactionMachine {
 };
 
 // The request kind of a poll-ring step (1..5; 0 also reads binary inputs).
-std::uint32_t PollRingKind(std::uint16_t pollKind);
+RequestKind PollRingKind(std::uint16_t pollKind);
 
 }  // namespace qz

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "config/driver_state.h"
-#include "config/paths.h"
+#include "host/driver_state.h"
+#include "diag/paths.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
@@ -48,17 +48,17 @@ void KeepAside(DriverState& state, const std::string& name, const std::string& p
   const std::string aside = KeepFileAside(name, error);
   if (!aside.empty()) {
     AddEvent(events, Format(text::kEvtHistoryKeptAside, BaseName(name), BaseName(aside)));
-    LogLine(state, text::kLogHistory, Format(text::kLogHistoryKeptAside, name, problem, aside));
+    state.Log.Line(text::kLogHistory, Format(text::kLogHistoryKeptAside, name, problem, aside));
   } else {
     AddEvent(events, Format(text::kEvtHistoryNotKeptAside, BaseName(name)));
-    LogLine(state, text::kLogHistory, Format(text::kLogHistoryNotKeptAside, name, problem, error));
+    state.Log.Line(text::kLogHistory, Format(text::kLogHistoryNotKeptAside, name, problem, error));
   }
 }
 
 }  // namespace
 
 std::string HistoryFileName(const DriverState& state, int station) {
-  return HostExecutableFolder() + state.DriverName.str() + std::to_string(station) + std::string(text::kHistoryFileSuffix);
+  return HostExecutableFolder() + state.Config.DriverName.str() + std::to_string(station) + std::string(text::kHistoryFileSuffix);
 }
 
 std::unique_ptr<HistoryImage> LoadHistory(DriverState& state, int station, WindowModel* events) {
@@ -79,10 +79,10 @@ bool SaveHistory(DriverState& state, int station, const HistoryImage& image, con
   const std::string_view bytes(reinterpret_cast<const char*>(image.Bytes.data()), image.Bytes.size());
   const ReplaceResult result = ReplaceFile(name, bytes, probe);
   if (!result.Ok) {
-    LogLine(state, text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name + ": " + result.Error);
+    state.Log.Line(text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name + ": " + result.Error);
     return false;
   }
-  if (result.WasLink) LogLine(state, text::kLogHistory, Format(text::kLogHistoryLinkReplaced, name, result.LinkTarget));
+  if (result.WasLink) state.Log.Line(text::kLogHistory, Format(text::kLogHistoryLinkReplaced, name, result.LinkTarget));
   return true;
 }
 

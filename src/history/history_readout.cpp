@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz {
 
@@ -13,7 +13,7 @@ void AddPass(std::vector<Request>& out, int station, std::uint32_t start, std::u
     const std::uint32_t chunk = std::min<std::uint32_t>(end - d + 1, kHistoryChunk);
     Request r;
     r.Station = static_cast<std::uint8_t>(station);
-    r.Kind = d >> 16;
+    r.Kind = static_cast<RequestKind>(d >> 16);  // 240..247: the bank of the address
     r.Item = static_cast<std::uint16_t>(d & 0xFFFF);
     r.Data = std::string(1, static_cast<char>(chunk));
     out.push_back(std::move(r));
@@ -73,20 +73,20 @@ HistoryDate DecodeHistoryTime(std::uint32_t seconds) {
   return date;
 }
 
-std::optional<HistoryRecord> SelectedHistoryRecord(const DriverState& state) {
-  const HistoryQuery& q = state.Query;
+std::optional<HistoryRecord> SelectedHistoryRecord(const HistoryStore& history, int stationCount) {
+  const HistoryQuery& q = history.Query;
   if (q.HistoryRecordIndex >= kHistoryRecordCount) return std::nullopt;
-  if (q.HistoryStation < 1 || q.HistoryStation > state.StationCount) return std::nullopt;
-  const auto& slot = state.Stations[static_cast<std::size_t>(q.HistoryStation)];
-  if (!slot || !slot->HistoryData || q.HistoryBusy) return std::nullopt;
-  return ReadHistoryRecord(*slot->HistoryData, q.HistoryRecordIndex);
+  if (q.HistoryStation < 1 || q.HistoryStation > stationCount) return std::nullopt;
+  const HistoryImage* image = history.Image(q.HistoryStation);
+  if (!image || q.HistoryBusy) return std::nullopt;
+  return ReadHistoryRecord(*image, q.HistoryRecordIndex);
 }
 
-bool UpdateHistoryDateWords(DriverState& state) {
-  const auto record = SelectedHistoryRecord(state);
+bool UpdateHistoryDateWords(HistoryStore& history, int stationCount) {
+  const auto record = SelectedHistoryRecord(history, stationCount);
   if (!record) return false;
   const HistoryDate d = DecodeHistoryTime(record->Seconds);
-  state.Query.DateWords = {d.Day, d.Month, d.Year, d.Hour, d.Minute, d.Second};
+  history.Query.DateWords = {d.Day, d.Month, d.Year, d.Hour, d.Minute, d.Second};
   return true;
 }
 

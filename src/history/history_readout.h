@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "history/history_image.h"
-#include "protocol/request.h"
+#include "history/history_query.h"
+#include "config/request.h"
 
 namespace qz {
 
@@ -33,12 +34,12 @@ struct HistoryDate {
 HistoryDate DecodeHistoryTime(std::uint32_t seconds);
 
 // The record the host selected, when the selection is usable: record index
-// below 50000, HistoryStation a loaded station with an image, no answer
-// being copied in.
-std::optional<HistoryRecord> SelectedHistoryRecord(const DriverState& state);
+// below 50000, HistoryStation one of the stationCount loaded stations and
+// with an image, no answer being copied in.
+std::optional<HistoryRecord> SelectedHistoryRecord(const HistoryStore& history, int stationCount);
 
 // Sets the query's date words from the selected record; leaves them when
 // the selection is not usable. Returns whether they were set.
-bool UpdateHistoryDateWords(DriverState& state);
+bool UpdateHistoryDateWords(HistoryStore& history, int stationCount);
 
 }  // namespace qz

@@ -59,8 +59,8 @@ StationChannel ClaimOf(const StationRecord& s, int n, long k) {
 }  // namespace
 
 StationChannel FindStationChannel(const DriverState& state, std::uint16_t channel) {
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state.Config.Stations[static_cast<std::size_t>(n)];
     if (!slot) continue;
     if (StationChannel found = ClaimOf(*slot, n, channel)) return found;
   }
@@ -89,8 +89,8 @@ void ChannelIndex::Claim(long first, long count, int station, ItemKind kind, std
 void ChannelIndex::Build(const DriverState& state) {
   Clear();
   entries_.assign(65536, Entry{});
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state.Config.Stations[static_cast<std::size_t>(n)];
     if (!slot) continue;
     const StationRecord& s = *slot;
     for (const Range& r : ItemRanges(s)) Claim(r.Start, r.Count, n, r.Kind, 0, 1);

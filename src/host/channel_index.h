@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz {
 

@@ -11,7 +11,7 @@ StationChannel ResolveChannel(DriverHandle& h, std::uint16_t channel) {
 
 QqMatch FindQqVariable(DriverHandle& h, std::uint16_t key) {
   if (h.Channels.Built() && !h.Channels.MayBeQqKey(key)) return {};
-  return FindQqByKey(*h.State, key);
+  return FindQqByKey(h.State->Config, key);
 }
 
 void IndexChannels(DriverHandle& h) { h.Channels.Build(*h.State); }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "host/channel_index.h"
 
 struct DriverHandle;

@@ -25,7 +25,7 @@ class Communication {
       : h_(h),
         io_{*h.Port, DefaultClock(), [this](std::string_view text) { HandOver(text); },
             [](int frequency, int ms) { Beep(frequency, ms); },
-            [this](std::string_view label, std::string_view text) { LogLine(*h_.State, label, text); }},
+            [this](std::string_view label, std::string_view text) { h_.State->Log.Line(label, text); }},
         cycle_(*h.State, io_,
                [this](const ReceivedEntry& e) {
                  return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
@@ -69,7 +69,7 @@ class Communication {
   // second still does).
   LineWait Cycle() {
     recovery_.Supervise();
-    const StepResult next = cycle_.Run(h_.Port->Active(), h_.State->IdleTime);
+    const StepResult next = cycle_.Run(h_.Port->Active(), h_.State->Config.IdleTime);
     LineWait wait;
     wait.RxBytes = next.WantBytes;
     wait.Drain = next.WantDrain;
@@ -92,7 +92,7 @@ class Communication {
 
   // Runs under the instance lock, like every other change of the window.
   void HandOver(std::string_view text) {
-    h_.State->PendingEventText = text;
+    h_.State->Engine.PendingEventText = text;
     AddToMemo(*h_.State, h_.Window.get());
   }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/status_window.h"
 #include "diag/window_model.h"
 #include "host/channel_index.h"

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "host/driver_handle.h"
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 #include "host/identity.h"
 #include "host/input_requests.h"
 #include "host/lifecycle.h"

@@ -3,12 +3,12 @@
 #include <cstring>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/statistics.h"
 #include "history/history_readout.h"
 #include "host/channel_lookup.h"
 #include "host/driver_handle.h"
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 #include "host/host_value.h"
 #include "engine/queue_requests.h"
 #include "protocol/codecs.h"
@@ -51,8 +51,8 @@ void WriteQq(const QqVariable& q, HostValue& v) {
 // --- Driver-level channels before the stations -----------------------------
 
 const HistorySample* SelectedSample(const DriverState& s) {
-  if (!s.HistorySamples || !Array1<HistorySample, kHistorySampleCount>::Contains(s.HistorySampleIndex)) return nullptr;
-  return &(*s.HistorySamples)[s.HistorySampleIndex];
+  if (!s.Samples.HistorySamples || !Array1<HistorySample, kHistorySampleCount>::Contains(s.Samples.HistorySampleIndex)) return nullptr;
+  return &(*s.Samples.HistorySamples)[s.Samples.HistorySampleIndex];
 }
 
 Outcome SampleChannel(const DriverState& s, std::uint32_t channel, HostValue& v) {
@@ -80,7 +80,7 @@ Outcome HistoryRecordChannel(const DriverState& s, std::uint32_t channel, HostVa
   static constexpr std::uint32_t kTypes[] = {kTypeWord, kTypeCardinal, kTypeSingle};
   if (channel < 65411 || channel > 65413) return Outcome::NotListed;
   if (!Expect(v, kTypes[channel - 65411])) return Outcome::Done;
-  const auto record = SelectedHistoryRecord(s);
+  const auto record = SelectedHistoryRecord(s.History, s.Config.StationCount);
   if (!record) return Outcome::Done;
   if (channel == 65411) PutU16(v, record->Code);
   if (channel == 65412) PutU32(v, record->Seconds);
@@ -93,21 +93,21 @@ void PutBufferDescription(const DriverState& s, HostValue& v) {
   v.ValueBytes[0] = 9;
   v.ValueBytes[1] = 66;
   v.ValueBytes[2] = 0;
-  const auto reference = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(s.HostBuffer));
+  const auto reference = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(s.Samples.HostBuffer));
   for (std::size_t i = 0; i < 4; ++i) v.ValueBytes[3 + i] = static_cast<std::uint8_t>(reference >> (8 * i));
 }
 
 Outcome DriverChannelBefore(const DriverState& s, std::uint32_t channel, HostValue& v) {
   if (SampleChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
   if (HistoryRecordChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
-  const HistoryQuery& q = s.Query;
+  const HistoryQuery& q = s.History.Query;
   auto put = [&](std::uint32_t type, auto writer) {
     if (Expect(v, type)) writer();
     return Outcome::Done;
   };
   switch (channel) {
-    case 60018: return put(kTypeBool, [&] { PutBool(v, s.HistorySamplesActive != 0); });
-    case 60022: return put(kTypeBool, [&] { PutU8(v, s.SampleFileFlag); });
+    case 60018: return put(kTypeBool, [&] { PutBool(v, s.Samples.HistorySamplesActive != 0); });
+    case 60022: return put(kTypeBool, [&] { PutU8(v, s.Samples.SampleFileFlag); });
     case 65399: return put(kTypeDouble, [&] { PutDouble(v, s.Engine.CycleMs); });
     case 65400: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryStation)); });
     case 65401: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryUser)); });
@@ -120,9 +120,9 @@ Outcome DriverChannelBefore(const DriverState& s, std::uint32_t channel, HostVal
     case 65410: return put(kTypeWord, [&] { PutU16(v, q.HistoryRecordIndex); });
     case 65414: return put(kTypeLongInt, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryCapacity)); });
     case 65532: return put(kTypeBuffer, [&] { PutBufferDescription(s, v); });
-    case 65533: return put(kTypeDouble, [&] { PutDouble(v, s.HostWriteValue); });
-    case 65534: return put(kTypeDouble, [&] { PutDouble(v, s.HostWriteChannel); });
-    case 65535: return put(kTypeBool, [&] { PutU8(v, s.HostWritePending); });
+    case 65533: return put(kTypeDouble, [&] { PutDouble(v, s.Host.HostWriteValue); });
+    case 65534: return put(kTypeDouble, [&] { PutDouble(v, s.Host.HostWriteChannel); });
+    case 65535: return put(kTypeBool, [&] { PutU8(v, s.Host.HostWritePending); });
     default: break;
   }
   if (channel >= 65416 && channel <= 65421) return put(kTypeWord, [&] { PutU16(v, q.DateWords[channel - 65416]); });
@@ -195,7 +195,7 @@ void WriteBlockItem(const MemoryBlock& b, int i, HostValue& v) {
 }
 
 void WriteStationItem(const DriverState& s, const StationChannel& c, HostValue& v) {
-  const StationRecord& st = s.Station(c.Station);
+  const StationRecord& st = s.Config.Station(c.Station);
   const int i = c.Index;
   const auto at = static_cast<std::size_t>(i);
   switch (c.Kind) {
@@ -246,7 +246,7 @@ void DriverChannelAfter(const DriverState& s, std::uint32_t channel, HostValue& 
     case 489: x = e.LineSilence; break;
     case 490: x = static_cast<double>(e.ReadQueue.Count() + e.WriteQueue.Count()); break;
     case 491: x = e.ActiveKind; break;
-    case 492: x = s.FullSleepTimer; break;
+    case 492: x = s.Engine.FullSleepTimer; break;
     case 493: x = e.ReceivedCount; break;
     case 494: x = e.ActiveStation; break;
     case 495: x = static_cast<std::uint8_t>(e.ThreadPhase); break;
@@ -262,7 +262,7 @@ void DriverChannelAfter(const DriverState& s, std::uint32_t channel, HostValue& 
 // 1, 4, 7, ... already waits.
 bool QqReadWaiting(const RequestQueue& queue, int station, const QqVariable& q) {
   for (const Request& r : queue.Items()) {
-    if (r.Station != station || r.Kind != kKindQqRead) continue;
+    if (r.Station != station || r.Kind != RequestKind::QqRead) continue;
     const std::string_view d = r.Data.view();
     for (std::size_t p = 0; p + 3 <= d.size(); p += 3) {
       if (static_cast<std::uint8_t>(d[p]) == q.Block && static_cast<std::uint8_t>(d[p + 1]) == q.Group &&
@@ -287,18 +287,18 @@ void GetInput(DriverHandle& h, std::uint32_t channel, HostValue& value) {
 void InputRequest(DriverHandle& h, std::uint32_t channel) {
   DriverState& s = *h.State;
   const QqMatch qq = FindQqVariable(h, static_cast<std::uint16_t>(channel));
-  if (!qq.Variable || s.OnDemandBlock != 0) return;
+  if (!qq.Variable || s.Host.OnDemandBlock != 0) return;
   const QqVariable& q = *qq.Variable;
   if (q.Direction != QqDirection::Read && q.Direction != QqDirection::Bidir) return;
-  if (s.Station(qq.Station).SleepTimer.value() != 0.0) return;
+  if (s.Config.Station(qq.Station).SleepTimer.value() != 0.0) return;
   if (QqReadWaiting(s.Engine.ReadQueue, qq.Station, q)) return;
   QueueQqRequest(s, qq.Station, q, QqAccess::Read);
 }
 
 void SetBufferAddr(DriverState& state, std::uint32_t channel, void* buffer) {
   if (channel != kHostBufferChannel) return;
-  state.HostBuffer = static_cast<std::uint8_t*>(buffer);
-  InitHostBuffer(state.HostBuffer);
+  state.Samples.HostBuffer = static_cast<std::uint8_t*>(buffer);
+  InitHostBuffer(state.Samples.HostBuffer);
 }
 
 }  // namespace qz

@@ -37,10 +37,10 @@ void OpenWindow(DriverHandle& h, std::string_view hostName) {
 
 void AnnounceStart(DriverHandle& h, const InitArgs& args) {
   DriverState& s = *h.State;
-  s.DriverName = args.HostName;
-  AddEvent(h.Window.get(), std::string(text::kEvtDriverName) + s.DriverName.str());
-  s.ParFileName = args.ParFileName;
-  AddEvent(h.Window.get(), std::string(text::kEvtParFile) + s.ParFileName.str());
+  s.Config.DriverName = args.HostName;
+  AddEvent(h.Window.get(), std::string(text::kEvtDriverName) + s.Config.DriverName.str());
+  s.Config.ParFileName = args.ParFileName;
+  AddEvent(h.Window.get(), std::string(text::kEvtParFile) + s.Config.ParFileName.str());
   AddEvent(h.Window.get(), std::string(text::kEvtAccessLevel) + std::to_string(args.AccessLevel));
 }
 
@@ -53,22 +53,22 @@ std::string Format(std::string_view format, auto... args) {
 
 void ShowLoadedSettings(DriverHandle& h) {
   const DriverState& s = *h.State;
-  const std::string logState(s.LogEnabled ? text::kLogOn : text::kLogOff);
+  const std::string logState(s.Log.Enabled() ? text::kLogOn : text::kLogOff);
   h.Window->SetStatusLine(StatusLine::Prn,
-                          Format(text::kLabelPrnFormat, s.LogFileName.c_str(), logState.c_str()));
+                          Format(text::kLabelPrnFormat, s.Log.FileName().c_str(), logState.c_str()));
   const std::string parity =
-      s.Parity < text::kParityLetters.size() ? std::string(1, text::kParityLetters[s.Parity]) : "?";
-  h.Window->SetStatusLine(StatusLine::Com, Format(text::kLabelComFormat, int{s.PortNumber}, int{s.Baud},
-                                                  int{s.DataBits}, parity.c_str(), int{s.StopBits}));
+      s.Config.Parity < text::kParityLetters.size() ? std::string(1, text::kParityLetters[s.Config.Parity]) : "?";
+  h.Window->SetStatusLine(StatusLine::Com, Format(text::kLabelComFormat, int{s.Config.PortNumber}, int{s.Config.Baud},
+                                                  int{s.Config.DataBits}, parity.c_str(), int{s.Config.StopBits}));
 }
 
 void LoadHistories(DriverHandle& h) {
   DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
-  for (int n = 1; n <= s.StationCount && n <= kMaxStations; ++n) s.Station(n).HistoryData = LoadHistory(s, n, h.Window.get());
-  UpdateHistoryDateWords(s);  // resume the host's record selection
+  for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) s.History.ImageSlot(n) = LoadHistory(s, n, h.Window.get());
+  UpdateHistoryDateWords(s.History, s.Config.StationCount);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
-  LogLine(*h.State, "init", "reset data stations OK");
+  h.State->Log.Line("init", "reset data stations OK");
 }
 
 
@@ -76,7 +76,7 @@ void LoadHistories(DriverHandle& h) {
 // cannot be opened.
 bool StartLine(DriverHandle& h) {
   ConfigurePort(h.Window.get(), *h.Port, *h.State);
-  if (h.State->SelfReading) LogLine(*h.State, "LOADPARFILE", "PrstynekRUN=true");
+  if (h.State->Config.SelfReading) h.State->Log.Line("LOADPARFILE", "PrstynekRUN=true");
   h.State->Engine.WriteQueue.Clear();
   h.State->Engine.ReadQueue.Clear();
   if (!h.Port->Active()) return false;
@@ -98,8 +98,8 @@ void ReleaseWindow(DriverHandle& h) {
 }
 
 bool Fail(DriverHandle& h, std::string_view message, std::string& failure) {
-  h.State->ParseErrorText = message;
-  failure = h.State->ParseErrorText.str();
+  h.State->Config.ParseErrorText = message;
+  failure = h.State->Config.ParseErrorText.str();
   h.Running = 0;
   return false;
 }
@@ -109,24 +109,24 @@ bool StartInstance(DriverHandle& h, const InitArgs& args, std::string& failure) 
   h.AccessLevel = args.AccessLevel;
   OpenWindow(h, args.HostName);
   DriverState& s = *h.State;
-  LogLine(s, "Init", "Start");
+  s.Log.Line("Init", "Start");
   h.Channels.Clear();  // it refers to the configuration about to be replaced
   InitDriverState(s);
   AnnounceStart(h, args);
 
-  if (!LoadParameterFile(s, h.Window.get())) {
-    failure = s.ParseErrorText.str();
-    LogLine(s, "PARfile ERROR", failure);
+  if (!LoadParameterFile(s.Config, s.Log, h.Window.get())) {
+    failure = s.Config.ParseErrorText.str();
+    s.Log.Line("PARfile ERROR", failure);
     h.Running = 0;
     return false;
   }
   ShowLoadedSettings(h);
-  ClearStationValues(s);
+  ClearStationValues(s.Config);
   IndexChannels(h);
   LoadHistories(h);
   ResetEngine(h);
-  LogLine(s, "init", "return reset buffer - INIT = TRUE");
-  LogLine(s, "LoadPARfile", "OK");
+  s.Log.Line("init", "return reset buffer - INIT = TRUE");
+  s.Log.Line("LoadPARfile", "OK");
   AddEvent(h.Window.get(), text::kEvtInitOk);
 
   if (!StartLine(h)) return Fail(h, text::kComInstallError, failure);
@@ -193,19 +193,19 @@ void DisposeInstance(DriverHandle* h) {
   s.Engine.Received.Clear();
   s.Engine.ReadQueue.Clear();
   s.Engine.WriteQueue.Clear();
-  LogLine(s, "done", "queues are empty");
+  s.Log.Line("done", "queues are empty");
   for (int n = 1; n <= kMaxStations; ++n) {
-    auto& slot = s.Stations[static_cast<std::size_t>(n)];
+    auto& slot = s.Config.Stations[static_cast<std::size_t>(n)];
     if (!slot) continue;  // Init never ran
     FreeList(slot->QqVariables);
     FreeList(slot->MemoryBlocks);
-    if (slot->HistoryData) SaveHistory(s, n, *slot->HistoryData);
-    slot->HistoryData.reset();
+    if (const HistoryImage* image = s.History.Image(n)) SaveHistory(s, n, *image);
+    s.History.ImageSlot(n).reset();
     slot.reset();
   }
-  LogLine(s, "done", "stations/data closed");
-  s.HistorySamples.reset();
-  LogLine(s, "done", "end");
+  s.Log.Line("done", "stations/data closed");
+  s.Samples.HistorySamples.reset();
+  s.Log.Line("done", "end");
   owned->Port.reset();  // the port goes before the state and the handle
   owned->State.reset();
 }

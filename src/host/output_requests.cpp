@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "engine/queue_requests.h"
@@ -22,17 +22,6 @@ namespace qz {
 
 namespace {
 
-constexpr std::uint32_t kKindReadBI = 0;
-constexpr std::uint32_t kKindReadAI = 1;
-constexpr std::uint32_t kKindReadCT = 2;
-constexpr std::uint32_t kKindWriteBO = 4;
-constexpr std::uint32_t kKindWriteMO = 5;
-constexpr std::uint32_t kKindReadMI = 6;
-constexpr std::uint32_t kKindReadAImorven = 7;
-constexpr std::uint32_t kKindReadKI = 8;
-constexpr std::uint32_t kKindWriteKO = 9;
-constexpr std::uint32_t kKindBlockRead = 17;
-constexpr std::uint32_t kKindBlockWrite = 18;
 
 constexpr int kOriginalBlock = 500;
 
@@ -50,7 +39,7 @@ class Writer {
   double Real() const { return GetDouble(v_); }
 
   void Event(std::string_view text) { AddEvent(h_.Window.get(), text); }
-  void Queue(RequestQueue& queue, int station, std::uint32_t kind, std::uint16_t item, std::string_view data = {},
+  void Queue(RequestQueue& queue, int station, RequestKind kind, std::uint16_t item, std::string_view data = {},
              MemoryBlock* block = nullptr);
 
   void StartSampleReadout();
@@ -71,7 +60,7 @@ class Writer {
   const HostValue& v_;
 };
 
-void Writer::Queue(RequestQueue& queue, int station, std::uint32_t kind, std::uint16_t item, std::string_view data,
+void Writer::Queue(RequestQueue& queue, int station, RequestKind kind, std::uint16_t item, std::string_view data,
                    MemoryBlock* block) {
   Request r;
   r.Station = static_cast<std::uint8_t>(station);
@@ -100,7 +89,7 @@ bool Writer::Qq(std::uint16_t key) {
     case kTypeDouble: q.FloatValue = ToSingle(Real()); break;
     default: return true;  // the variable takes no other type code
   }
-  const StationRecord& st = s_.Station(match.Station);
+  const StationRecord& st = s_.Config.Station(match.Station);
   Event(st.Name.str() + std::string(text::kEvtQqAssign) + HexByte(q.Block) + "." + HexByte(q.Group) + "." +
         HexByte(q.Item) + std::string(text::kEvtQqAssignValue) + RealText(static_cast<double>(q.FloatValue), 1, 2));
   QueueQqRequest(s_, match.Station, q, QqAccess::Write);
@@ -110,61 +99,61 @@ bool Writer::Qq(std::uint16_t key) {
 // --- Driver-level channels ------------------------------------------------------
 
 void Writer::StartSampleReadout() {
-  if (s_.HistorySamples) {
-    for (HistorySample& sample : *s_.HistorySamples) ClearHistorySample(sample);
+  if (s_.Samples.HistorySamples) {
+    for (HistorySample& sample : *s_.Samples.HistorySamples) ClearHistorySample(sample);
   }
   QueueSampleRead(s_);
 }
 
 void Writer::SelectHistoryStation(std::int16_t station) {
-  if (station >= 1 && station <= s_.StationCount) {
-    s_.Query.HistoryStation = station;
-    s_.Query.HistoryState = history_state::kSelected;
-    UpdateHistoryDateWords(s_);
+  if (station >= 1 && station <= s_.Config.StationCount) {
+    s_.History.Query.HistoryStation = station;
+    s_.History.Query.HistoryState = HistoryPhase::Selected;
+    UpdateHistoryDateWords(s_.History, s_.Config.StationCount);
   } else {
-    s_.Query.HistoryState = history_state::kInvalidSelection;
+    s_.History.Query.HistoryState = HistoryPhase::InvalidSelection;
   }
 }
 
 void Writer::SelectHistoryUser(std::int16_t user) {
   if (user >= 1 && user <= 8) {
-    s_.Query.HistoryUser = user;
-    s_.Query.HistoryState = history_state::kSelected;
+    s_.History.Query.HistoryUser = user;
+    s_.History.Query.HistoryState = HistoryPhase::Selected;
   } else {
-    s_.Query.HistoryState = history_state::kInvalidSelection;
+    s_.History.Query.HistoryState = HistoryPhase::InvalidSelection;
   }
 }
 
 void Writer::StartHistoryReadout() {
-  HistoryQuery& q = s_.Query;
+  HistoryQuery& q = s_.History.Query;
   switch (q.HistoryState) {
-    case history_state::kIdle:
-    case history_state::kSelected:
-    case history_state::kAborted:
-    case history_state::kTimedOut:
-    case history_state::kFinished: break;
+    case HistoryPhase::Idle:
+    case HistoryPhase::Selected:
+    case HistoryPhase::Aborted:
+    case HistoryPhase::TimedOut:
+    case HistoryPhase::Finished: break;
     default: return;
   }
   Event(text::kEvtHistoryStart);
-  q.HistoryState = history_state::kReadingPositions;
+  q.HistoryState = HistoryPhase::ReadingPositions;
   // The capacity, the auxiliary value, the top and the user's position.
   const std::string data{0x00, 0x00, 0x01, '\xBA', 0x01, 0x0D, '\xBA', 0x01, 0x0E, '\xBA', 0x01,
                          static_cast<char>(q.HistoryUser + 4)};
-  Queue(s_.Engine.ReadQueue, static_cast<std::uint16_t>(q.HistoryStation), kKindQqRead, 0, data);
+  Queue(s_.Engine.ReadQueue, static_cast<std::uint16_t>(q.HistoryStation), RequestKind::QqRead, 0, data);
 }
 
 void Writer::AbortHistoryReadout() {
-  HistoryQuery& q = s_.Query;
-  if (q.HistoryState != history_state::kReadingRecords && q.HistoryState != history_state::kReadingPositions) return;
+  HistoryQuery& q = s_.History.Query;
+  if (q.HistoryState != HistoryPhase::ReadingRecords && q.HistoryState != HistoryPhase::ReadingPositions) return;
   Event(text::kEvtHistoryAbort);
-  q.HistoryState = history_state::kAborted;
+  q.HistoryState = HistoryPhase::Aborted;
   ResetTheLine();
 }
 
 void Writer::SaveHistories() {
   for (int n = 1; n <= kMaxStations; ++n) {
-    const auto& slot = s_.Stations[static_cast<std::size_t>(n)];
-    if (slot && slot->HistoryData) SaveHistory(s_, n, *slot->HistoryData);
+    const HistoryImage* image = s_.History.Image(n);
+    if (image && s_.Config.Stations[static_cast<std::size_t>(n)]) SaveHistory(s_, n, *image);
   }
 }
 
@@ -179,13 +168,13 @@ void Writer::ResetTheLine() {
 // The indirect write names its target in the ORIGINAL_CHANNELS numbering,
 // whatever channels the station really has.
 void Writer::ApplyPendingWrite() {
-  if (s_.HostWritePending == 0) return;
-  const int k = s_.HostWriteChannel;
+  if (s_.Host.HostWritePending == 0) return;
+  const int k = s_.Host.HostWriteChannel;
   const int n = k / kOriginalBlock + 1;
   const int r = k % kOriginalBlock;
-  if (n < 1 || n > s_.StationCount) return;
-  StationRecord& st = s_.Station(n);
-  const double value = s_.HostWriteValue;
+  if (n < 1 || n > s_.Config.StationCount) return;
+  StationRecord& st = s_.Config.Station(n);
+  const double value = s_.Host.HostWriteValue;
   if (r >= 1 && r <= kMaxBinarIn) st.BinarInValue[static_cast<std::size_t>(r)] = value != 0.0 ? 1 : 0;
   if (r >= 193 && r <= 256) st.AnalogInValue[static_cast<std::size_t>(r - 192)] = value;
 }
@@ -197,29 +186,29 @@ bool Writer::DriverChannel(std::uint32_t channel) {
   };
   switch (channel) {
     case 486: return when(kTypeDouble, [&] { s_.Engine.SentCount = Real(); });
-    case 487: return when(kTypeBool, [&] { s_.OnDemandBlock = Byte(); });
-    case 60000: return when(kTypeByte, [&] { s_.SampleStation = Byte(); });
+    case 487: return when(kTypeBool, [&] { s_.Host.OnDemandBlock = Byte(); });
+    case 60000: return when(kTypeByte, [&] { s_.Samples.SampleStation = Byte(); });
     case 60001:
-      return when(kTypeByte, [&] { s_.HistoryPeriod = Byte() >= 1 && Byte() <= 3 ? Byte() : std::uint8_t{1}; });
+      return when(kTypeByte, [&] { s_.Samples.HistoryPeriod = Byte() >= 1 && Byte() <= 3 ? Byte() : std::uint8_t{1}; });
     case 60002:
       return when(kTypeWord, [&] {
         const std::uint16_t w = GetU16(v_);
-        s_.HistorySampleIndex = w >= 1 && w <= kHistorySampleCount ? w : std::uint16_t{1};
+        s_.Samples.HistorySampleIndex = w >= 1 && w <= kHistorySampleCount ? w : std::uint16_t{1};
       });
     case 60003: return when(kTypeBool, [&] { StartSampleReadout(); });
-    case 60021: return when(kTypeBool, [&] { s_.SampleFileFlag = WriteSampleFile(s_) ? 1 : 0; });
-    case 60022: return when(kTypeBool, [&] { s_.SampleFileFlag = Byte(); });
+    case 60021: return when(kTypeBool, [&] { s_.Samples.SampleFileFlag = WriteSampleFile(s_) ? 1 : 0; });
+    case 60022: return when(kTypeBool, [&] { s_.Samples.SampleFileFlag = Byte(); });
     case 60292: return when(kTypeBool, [&] { s_.Engine.SampleKindSwitch = Byte(); });
-    case 65398: return when(kTypeBool, [&] { s_.Beep = Byte(); });
+    case 65398: return when(kTypeBool, [&] { s_.Config.Beep = Byte(); });
     case 65400: return when(kTypeSmallInt, [&] { SelectHistoryStation(static_cast<std::int16_t>(GetU16(v_))); });
     case 65401: return when(kTypeSmallInt, [&] { SelectHistoryUser(static_cast<std::int16_t>(GetU16(v_))); });
-    case 65406: return when(kTypeDouble, [&] { s_.Query.HistoryTimeout = Real(); });
+    case 65406: return when(kTypeDouble, [&] { s_.History.Query.HistoryTimeout = Real(); });
     case 65407: return when(kTypeBool, [&] { StartHistoryReadout(); });
     case 65408: return when(kTypeBool, [&] { AbortHistoryReadout(); });
     case 65410:
       return when(kTypeWord, [&] {
-        s_.Query.HistoryRecordIndex = GetU16(v_);
-        UpdateHistoryDateWords(s_);
+        s_.History.Query.HistoryRecordIndex = GetU16(v_);
+        UpdateHistoryDateWords(s_.History, s_.Config.StationCount);
       });
     case 65415: return when(kTypeBool, [&] { SaveHistories(); });
     case 65531:
@@ -227,11 +216,11 @@ bool Writer::DriverChannel(std::uint32_t channel) {
         ResetTheLine();
         ReopenPort(h_);  // a port whose device went away comes back at once
       });
-    case 65533: return when(kTypeDouble, [&] { s_.HostWriteValue = Real(); });
+    case 65533: return when(kTypeDouble, [&] { s_.Host.HostWriteValue = Real(); });
     case 65534:
-      return when(kTypeDouble, [&] { s_.HostWriteChannel = static_cast<std::uint16_t>(TruncateToInt64(Real())); });
+      return when(kTypeDouble, [&] { s_.Host.HostWriteChannel = static_cast<std::uint16_t>(TruncateToInt64(Real())); });
     case 65535:
-      if (Is(kTypeBool)) s_.HostWritePending = Byte();
+      if (Is(kTypeBool)) s_.Host.HostWritePending = Byte();
       ApplyPendingWrite();
       return true;
     default: return false;
@@ -263,7 +252,7 @@ void Writer::Modem(StationRecord& st) {
   s_.Engine.ThreadPhase = Phase::Idle;
   const int reported = ModemHangUp(*h_.Port, s_);
   if (reported == 0) return;
-  StationFlags& f = s_.Station(reported).Flags;
+  StationFlags& f = s_.Config.Station(reported).Flags;
   f.in_connecting_modem = 0;
   f.in_connected_modem = 0;
   f.in_last_com_err = 1;
@@ -272,14 +261,14 @@ void Writer::Modem(StationRecord& st) {
 void Writer::ReadMemoryInputs(int station, StationRecord& st) {
   RequestQueue& reads = s_.Engine.ReadQueue;
   if (st.PhoneDial == 1) {
-    Queue(reads, station, kKindReadKI, 1);
+    Queue(reads, station, RequestKind::ReadKI, 1);
     Event(st.Name.str() + std::string(text::kEvtReadKI));
     return;
   }
   if (st.MemoryInArray == 1) {
-    Queue(reads, station, kKindReadMI, 1);
+    Queue(reads, station, RequestKind::ReadMI, 1);
   } else {
-    for (int j = 1; j <= st.NumMemoryIn; ++j) Queue(reads, station, kKindReadMI, static_cast<std::uint16_t>(j));
+    for (int j = 1; j <= st.NumMemoryIn; ++j) Queue(reads, station, RequestKind::ReadMI, static_cast<std::uint16_t>(j));
   }
   Event(st.Name.str() + std::string(text::kEvtReadMISeparator) + RealText(st.NumMemoryIn, 2, 0) +
         std::string(text::kEvtReadMI));
@@ -301,28 +290,28 @@ void Writer::Status(int station, StationRecord& st, StatusChannel c) {
   if (!Is(kTypeBool)) return;
   switch (c) {
     case StatusChannel::out_read_BI:
-      Queue(reads, station, kKindReadBI, 1);
+      Queue(reads, station, RequestKind::ReadBI, 1);
       return Event(name + std::string(text::kEvtReadBI));
     case StatusChannel::out_read_AI:
-      Queue(reads, station, kKindReadAI, 1);
+      Queue(reads, station, RequestKind::ReadAI, 1);
       return Event(name + std::string(text::kEvtReadAIVorlan));
     case StatusChannel::out_read_CT:
-      Queue(reads, station, kKindReadCT, 1);
+      Queue(reads, station, RequestKind::ReadCT, 1);
       return Event(name + std::string(text::kEvtReadCT));
     case StatusChannel::out_read_AImorven:
-      Queue(reads, station, kKindReadAImorven, 1);
+      Queue(reads, station, RequestKind::ReadAImorven, 1);
       return Event(name + std::string(text::kEvtReadAITalima));
     case StatusChannel::out_read_KI: return ReadMemoryInputs(station, st);
     case StatusChannel::out_write_BO:
-      Queue(writes, station, kKindWriteBO, 1);
+      Queue(writes, station, RequestKind::WriteBO, 1);
       return Event(name + std::string(text::kEvtWriteBO));
     case StatusChannel::out_write_KO:
-      Queue(writes, station, kKindWriteKO, 1);
+      Queue(writes, station, RequestKind::WriteKO, 1);
       return Event(name + std::string(text::kEvtWriteKO));
     case StatusChannel::out_write_all_BO_MO:
-      if (st.NumBinarOut > 0) Queue(writes, station, kKindWriteBO, 1);
-      for (int j = 1; j <= st.NumMemoryOut; ++j) Queue(writes, station, kKindWriteMO, static_cast<std::uint16_t>(j));
-      LogLine(s_, std::string(text::kLogStationNo) + std::to_string(station), text::kLogReinitBoMo);
+      if (st.NumBinarOut > 0) Queue(writes, station, RequestKind::WriteBO, 1);
+      for (int j = 1; j <= st.NumMemoryOut; ++j) Queue(writes, station, RequestKind::WriteMO, static_cast<std::uint16_t>(j));
+      s_.Log.Line(std::string(text::kLogStationNo) + std::to_string(station), text::kLogReinitBoMo);
       return;
     case StatusChannel::out_connect_modem: return Modem(st);
     case StatusChannel::bi_new_BI: f.bi_new_BI = Byte(); return;
@@ -366,12 +355,12 @@ void Writer::BlockItem(int station, MemoryBlock& b, int i) {
   slot.Value = static_cast<std::int32_t>(bytes);
   std::string data;
   for (int k = 0; k < size; ++k) data.push_back(static_cast<char>(bytes >> (8 * k)));
-  Queue(s_.Engine.WriteQueue, station, kKindBlockWrite, static_cast<std::uint16_t>(i), data, &b);
+  Queue(s_.Engine.WriteQueue, station, RequestKind::BlockWrite, static_cast<std::uint16_t>(i), data, &b);
 }
 
 void Writer::StationItem(const StationChannel& c) {
   const int n = c.Station;
-  StationRecord& st = s_.Station(n);
+  StationRecord& st = s_.Config.Station(n);
   const int i = c.Index;
   const auto at = static_cast<std::size_t>(i);
   switch (c.Kind) {
@@ -382,7 +371,7 @@ void Writer::StationItem(const StationChannel& c) {
       st.BinarOutValue[at] = b;
       Event(st.Name.str() + std::string(text::kEvtBinarOut) + std::to_string(i) + "=" +
             std::to_string(static_cast<std::int8_t>(b)));
-      if (st.Phone.empty()) Queue(s_.Engine.WriteQueue, n, kKindWriteBO, 1);
+      if (st.Phone.empty()) Queue(s_.Engine.WriteQueue, n, RequestKind::WriteBO, 1);
       return;
     }
     case ItemKind::Counter:
@@ -394,13 +383,13 @@ void Writer::StationItem(const StationChannel& c) {
       if (value == st.MemoryOut[at].Value) return;
       st.MemoryOut[at].Value = value;
       Event(st.Name.str() + std::string(text::kEvtMemoryOut) + std::to_string(i) + "=" + RealText(Real(), 1, 2));
-      Queue(s_.Engine.WriteQueue, n, kKindWriteMO, static_cast<std::uint16_t>(i));
+      Queue(s_.Engine.WriteQueue, n, RequestKind::WriteMO, static_cast<std::uint16_t>(i));
       return;
     }
     case ItemKind::Status: return Status(n, st, c.Status());
     case ItemKind::BlockRead:
       if (!Is(kTypeBool) || !c.Block) return;
-      Queue(s_.Engine.ReadQueue, n, kKindBlockRead, 1, {}, c.Block);
+      Queue(s_.Engine.ReadQueue, n, RequestKind::BlockRead, 1, {}, c.Block);
       return Event(st.Name.str() + std::string(text::kEvtBlockRead));
     case ItemKind::BlockItem:
       if (c.Block) BlockItem(n, *c.Block, i);

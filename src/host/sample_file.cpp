@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "config/driver_state.h"
-#include "config/paths.h"
+#include "host/driver_state.h"
+#include "diag/paths.h"
 #include "diag/texts.h"
 
 namespace qz {
@@ -20,15 +20,15 @@ std::string TwoDigits(int value) {
 }
 
 const StationRecord* ReadoutStation(const DriverState& s) {
-  const int n = s.SampleReadoutStation;
+  const int n = s.Samples.SampleReadoutStation;
   if (n < 1 || n > kMaxStations) return nullptr;
-  return s.Stations[static_cast<std::size_t>(n)].get();
+  return s.Config.Stations[static_cast<std::size_t>(n)].get();
 }
 
 // Sample 2 when the station has QQ variables (the first answers late), else 1.
 const HistorySample& ReferenceSample(const DriverState& s, const StationRecord* station) {
   const std::size_t index = station && station->QqVariables ? 2 : 1;
-  return (*s.HistorySamples)[index];
+  return (*s.Samples.HistorySamples)[index];
 }
 
 std::string SampleRecord(const HistorySample& sample) {
@@ -56,7 +56,7 @@ std::string SampleFileName(const DriverState& s) {
   const StationRecord* station = ReadoutStation(s);
   const HistorySample& reference = ReferenceSample(s, station);
   std::string name = StationCode(station ? station->Address : 0);
-  name += std::to_string(s.HistoryPeriod % 10);
+  name += std::to_string(s.Samples.HistoryPeriod % 10);
   name += std::to_string(reference.Time[0] % 10);
   name += TwoDigits(reference.Time[1]);
   name += TwoDigits(reference.Time[2]);
@@ -66,18 +66,18 @@ std::string SampleFileName(const DriverState& s) {
 
 std::string SampleFolder(const DriverState& s) {
 #ifndef _WIN32
-  if (s.CucPath == "C:\\") return RootFolder();  // the default folder
+  if (s.Config.CucPath == "C:\\") return RootFolder();  // the default folder
 #endif
-  return HostPath(s.CucPath.view());
+  return HostPath(s.Config.CucPath.view());
 }
 
 bool WriteSampleFile(const DriverState& s) {
-  if (!s.HistorySamples) return false;
+  if (!s.Samples.HistorySamples) return false;
   const std::string path = SampleFolder(s) + SampleFileName(s);
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
   if (!file) return false;
   bool ok = true;
-  for (const HistorySample& sample : *s.HistorySamples) {
+  for (const HistorySample& sample : *s.Samples.HistorySamples) {
     const std::string record = SampleRecord(sample);
     if (std::fwrite(record.data(), 1, kSampleFileRecord, file.get()) != kSampleFileRecord) {
       ok = false;

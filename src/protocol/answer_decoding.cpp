@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/answer_context.h"
@@ -21,8 +21,8 @@ namespace {
 constexpr std::size_t kStop = 0;  // a case result: decoding ends here
 
 int StationByAddress(const DriverState& state, std::uint8_t address) {
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = state.Config.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->Address == address) return n;
   }
   return 0;
@@ -49,7 +49,7 @@ std::size_t AnalogRawWords(AnswerContext& c, std::size_t p) {
     for (int j = 1; j <= 8; ++j) {
       const auto i = static_cast<std::size_t>(8 * g + j);
       std::uint16_t w = c.WordHighFirst(p + 2 + 16 * static_cast<std::size_t>(index) + 2 * static_cast<std::size_t>(j - 1));
-      LogLine(c.state, text::kLogAnalogWord, std::to_string(w));
+      c.state.Log.Line(text::kLogAnalogWord, std::to_string(w));
       double fullScale = 255.0;
       if (BitOfWord(w, 15)) {
         fullScale = 4095.0;
@@ -61,9 +61,9 @@ std::size_t AnalogRawWords(AnswerContext& c, std::size_t p) {
       const double low = limit.Low;
       const double high = limit.High;
       s.AnalogInValue[i] = low + (high - low) * v / fullScale;
-      LogLine(c.state, std::string(text::kLogAnalogLow) + RealText(low, 10, 2),
+      c.state.Log.Line(std::string(text::kLogAnalogLow) + RealText(low, 10, 2),
               std::string(text::kLogAnalogHigh) + RealText(high, 10, 2));
-      LogLine(c.state, std::string(text::kLogAnalogValue) + std::to_string(i), RealText(s.AnalogInValue[i], 0, 0));
+      c.state.Log.Line(std::string(text::kLogAnalogValue) + std::to_string(i), RealText(s.AnalogInValue[i], 0, 0));
     }
   });
   s.Flags.bi_new_AI = 1;
@@ -190,7 +190,7 @@ void MemoryInItem(AnswerContext& c, std::uint16_t address, std::string_view data
   }
   s.MemoryIn[j].Value = value;
   s.Flags.bi_new_MI = 1;
-  LogLine(c.state, text::kLogDecodeMi,
+  c.state.Log.Line(text::kLogDecodeMi,
           std::string(text::kLogMiIndex) + RealText(double(j), 3, 0) + std::string(text::kLogMiAddr) + HexWord(address) +
               std::string(text::kLogMiValue) + RealText(value, 6, 1));
 }
@@ -278,7 +278,7 @@ void ResetStationStatus(StationRecord& s) {
 
 }  // namespace
 
-void AnswerContext::Append(std::string_view text) { state.PendingEventText += text; }
+void AnswerContext::Append(std::string_view text) { state.Engine.PendingEventText += text; }
 
 std::string_view ErrorText(unsigned code) {
   static constexpr std::array<std::string_view, 9> kTexts = {
@@ -294,16 +294,16 @@ int DecodeMess(DriverState& state, std::string_view received, std::string_view s
   };
   const std::uint8_t kind = byteAt(3);
   const bool yHeader = kind == 'Y' || kind == 'y';
-  const std::uint8_t addressee = yHeader ? byteAt(1) : state.MasterAddress;
+  const std::uint8_t addressee = yHeader ? byteAt(1) : state.Config.MasterAddress;
   const std::uint8_t sender = yHeader ? byteAt(6) : byteAt(1);
-  if (addressee != state.MasterAddress) return 0;
+  if (addressee != state.Config.MasterAddress) return 0;
   const int n = StationByAddress(state, sender);
   if (n == 0) return 0;
 
-  StationRecord& s = state.Station(n);
-  HexDump(state, text::kLogDecodeReceived, received);
+  StationRecord& s = state.Config.Station(n);
+  state.Log.HexDump(text::kLogDecodeReceived, received);
   ResetStationStatus(s);
-  state.PendingEventText = std::string(60, ' ') + std::string(text::kEvtAnswerMark) + s.Name.str() +
+  state.Engine.PendingEventText = std::string(60, ' ') + std::string(text::kEvtAnswerMark) + s.Name.str() +
                            std::string(text::kEvtAnswerNameEnd);
 
   AnswerContext c{state, s, n, received, sent};
@@ -315,9 +315,9 @@ int DecodeMess(DriverState& state, std::string_view received, std::string_view s
   }
 
   if (c.ackRequired) {
-    LogLine(state, text::kLogAnswer, text::kLogAnswerAck);
+    state.Log.Line(text::kLogAnswer, text::kLogAnswerAck);
     const ShortStr ack = AcknowledgementFrame(state, received);
-    HexDump(state, text::kLogSend, ack);
+    state.Log.HexDump(text::kLogSend, ack);
     state.Engine.AckText = ack;
     state.Engine.AckPending = 1;
   } else {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz {
 
@@ -13,9 +13,9 @@ ShortStr SealMessage(const DriverState& state, std::string m) {
   if (m.size() > kMaxFrame) m.resize(kMaxFrame);
   if (m.size() >= 2) m[1] = static_cast<char>(m.size() - 1);
   m.push_back(static_cast<char>(CheckByte(m)));
-  ShortStr frame = state.Prefix.view();
+  ShortStr frame = state.Config.Prefix.view();
   frame += m;
-  frame += state.Suffix.view();
+  frame += state.Config.Suffix.view();
   return frame;
 }
 
@@ -33,7 +33,7 @@ std::uint8_t CheckByte(std::string_view bytes) {
 
 ShortStr FrameMessage(const DriverState& state, std::string_view header, std::string_view body) {
   std::string m(header);
-  m.append(body).append(state.PreSuffix.view());
+  m.append(body).append(state.Config.PreSuffix.view());
   return SealMessage(state, std::move(m));
 }
 
@@ -45,14 +45,14 @@ bool CheckFrame(std::string_view message) {
 bool IsForThisMaster(const DriverState& state, std::string_view message) {
   const std::uint8_t kind = At(message, 3);
   if (kind != 'Y' && kind != 'y') return true;
-  return At(message, 1) == state.MasterAddress;
+  return At(message, 1) == state.Config.MasterAddress;
 }
 
 ShortStr AcknowledgementFrame(const DriverState& state, std::string_view r) {
   if (At(r, 3) != 'Y') {
-    ShortStr frame = state.Prefix.view();
+    ShortStr frame = state.Config.Prefix.view();
     frame += r;
-    frame += state.Suffix.view();
+    frame += state.Config.Suffix.view();
     return frame;
   }
   std::string m{static_cast<char>(At(r, 4)), 0, 'y', 0, static_cast<char>(At(r, 6)), 0};

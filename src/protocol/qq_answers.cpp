@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "history/history_readout.h"
@@ -47,32 +47,33 @@ void StoreSample(HistorySample& sample, std::string_view record) {
 void HistorySamples(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::uint8_t q, std::string_view data) {
   DriverState& state = c.state;
   const auto a = static_cast<std::uint16_t>(address - 0x8000);
-  if (!SampleKindFits(state.HistoryPeriod, kind) || q != kSampleAnswerSize || a % kSampleAnswerSize != 0) return;
+  if (!SampleKindFits(state.Samples.HistoryPeriod, kind) || q != kSampleAnswerSize || a % kSampleAnswerSize != 0) return;
   const std::size_t first = 6 * (a / kSampleAnswerSize) + 1;
   c.Append(std::string(text::kEvtSamples) + std::to_string(first) + std::string(text::kEvtSamplesTo) +
            std::to_string(first + 5) + std::string(text::kEvtSamplesEnd));
   std::size_t lastWritten = 0;
   for (std::size_t j = 0; j < 6; ++j) {
     const std::size_t index = first + j;
-    if (index > kHistorySampleCount || !state.HistorySamples) break;
+    if (index > kHistorySampleCount || !state.Samples.HistorySamples) break;
     if (data.size() < (j + 1) * kSampleRecordSize) break;  // the record did not arrive whole
-    StoreSample((*state.HistorySamples)[index], data.substr(j * kSampleRecordSize, kSampleRecordSize));
+    StoreSample((*state.Samples.HistorySamples)[index], data.substr(j * kSampleRecordSize, kSampleRecordSize));
     lastWritten = index;
   }
   if (lastWritten == 0) return;
-  if (lastWritten == kHistorySampleCount) state.HistorySamplesActive = 0;
-  if (state.HostBuffer) {
-    WriteHostBuffer32(state.HostBuffer, 8, static_cast<std::uint32_t>(lastWritten));
-    if (lastWritten == kHistorySampleCount) WriteHostBuffer32(state.HostBuffer, 24, 2);
+  if (lastWritten == kHistorySampleCount) state.Samples.HistorySamplesActive = 0;
+  if (state.Samples.HostBuffer) {
+    WriteHostBuffer32(state.Samples.HostBuffer, 8, static_cast<std::uint32_t>(lastWritten));
+    if (lastWritten == kHistorySampleCount) WriteHostBuffer32(state.Samples.HostBuffer, 24, 2);
   }
 }
 
 void HistoryImageBytes(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::string_view data) {
-  HistoryQuery& query = c.state.Query;
-  if (query.HistoryState != history_state::kReadingRecords || kind < 240 || kind > 247) return;
+  HistoryQuery& query = c.state.History.Query;
+  if (query.HistoryState != HistoryPhase::ReadingRecords || kind < 240 || kind > 247) return;
   query.HistoryBusy = 1;
-  if (!c.station.HistoryData) c.station.HistoryData = std::make_unique<HistoryImage>();
-  StoreHistoryBytes(*c.station.HistoryData, static_cast<std::size_t>(kind - 240) * 65536 + address, data);
+  auto& image = c.state.History.ImageSlot(c.stationIndex);
+  if (!image) image = std::make_unique<HistoryImage>();
+  StoreHistoryBytes(*image, static_cast<std::size_t>(kind - 240) * 65536 + address, data);
   query.HistoryBusy = 0;
 }
 
@@ -92,7 +93,7 @@ std::size_t HistoryMemory(AnswerContext& c, std::size_t p) {
 std::optional<std::string_view> SentTriplets(const AnswerContext& c, char subCode) {
   const DriverState& state = c.state;
   std::string_view t = c.sent;
-  const std::size_t prefix = state.Prefix.size();
+  const std::size_t prefix = state.Config.Prefix.size();
   auto at = [&](std::size_t i) { return i >= 1 && i <= t.size() ? static_cast<std::uint8_t>(t[i - 1]) : std::uint8_t{0}; };
   const std::uint8_t kind = at(prefix + 3);
   std::size_t header = 0;
@@ -101,14 +102,14 @@ std::optional<std::string_view> SentTriplets(const AnswerContext& c, char subCod
   else return std::nullopt;
   const std::size_t sub = prefix + header + 2;  // "Q" at body start, then the sub-code
   if (at(sub - 1) != 'Q' || at(sub) != static_cast<std::uint8_t>(subCode)) return std::nullopt;
-  const std::size_t tail = state.Suffix.size() + 1 + state.PreSuffix.size();  // trailer, check, lead-out
+  const std::size_t tail = state.Config.Suffix.size() + 1 + state.Config.PreSuffix.size();  // trailer, check, lead-out
   if (t.size() < sub + tail) return std::string_view();
   return t.substr(sub, t.size() - sub - tail);
 }
 
 void QqWriteAnswer(AnswerContext& c) {
   DriverState& state = c.state;
-  HistoryQuery& query = state.Query;
+  HistoryQuery& query = state.History.Query;
   const auto sent = SentTriplets(c, 'Q');
   if (!sent) return;
   const std::string_view triplets = *sent;
@@ -117,11 +118,11 @@ void QqWriteAnswer(AnswerContext& c) {
     const auto d = static_cast<std::uint8_t>(triplets[i]);
     const auto b = static_cast<std::uint8_t>(triplets[i + 1]);
     const auto a = static_cast<std::uint8_t>(triplets[i + 2]);
-    if (query.HistoryState == history_state::kWritingUserPos && d == kPositionBlock && b == 1 && a == userPosItem) {
+    if (query.HistoryState == HistoryPhase::WritingUserPos && d == kPositionBlock && b == 1 && a == userPosItem) {
       query.HistoryUserPos = query.HistoryTop;
-      query.HistoryState = history_state::kFinished;
-      state.PendingEventText = text::kEvtUserPosWritten;
-      UpdateHistoryDateWords(state);
+      query.HistoryState = HistoryPhase::Finished;
+      state.Engine.PendingEventText = text::kEvtUserPosWritten;
+      UpdateHistoryDateWords(state.History, state.Config.StationCount);
     }
   }
   c.Append(text::kEvtQqWriteAnswer);
@@ -154,8 +155,8 @@ struct PositionReadout {
 
 void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, std::uint8_t b, std::uint8_t a,
                   const QqValue& v) {
-  HistoryQuery& query = c.state.Query;
-  if (query.HistoryState != history_state::kReadingPositions) return;
+  HistoryQuery& query = c.state.History.Query;
+  if (query.HistoryState != HistoryPhase::ReadingPositions) return;
   const auto value = static_cast<std::int32_t>(v.unsignedValue);
   if (d == 0 && b == 0 && a == 1) {
     query.HistoryCapacity = v.unsignedValue == 1 ? 50000 : 6500;
@@ -168,23 +169,23 @@ void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, st
   } else {
     return;
   }
-  if (!v.valid) query.HistoryState = history_state::kFailed;
-  if (++readout.hits != 4 || query.HistoryState == history_state::kFailed) return;
+  if (!v.valid) query.HistoryState = HistoryPhase::Failed;
+  if (++readout.hits != 4 || query.HistoryState == HistoryPhase::Failed) return;
   if (query.HistoryUserPos == query.HistoryTop) {
-    query.HistoryState = history_state::kFinished;
-    c.state.PendingEventText = text::kEvtPositionsNothingNew;
+    query.HistoryState = HistoryPhase::Finished;
+    c.state.Engine.PendingEventText = text::kEvtPositionsNothingNew;
     return;
   }
-  query.HistoryState = history_state::kReadingRecords;
+  query.HistoryState = HistoryPhase::ReadingRecords;
   PlanHistoryReadout(c.state, query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
   char buf[128];
   std::snprintf(buf, sizeof buf, std::string(text::kEvtPositionsFormat).c_str(), query.HistoryUserPos, query.HistoryTop);
-  c.state.PendingEventText = buf;
+  c.state.Engine.PendingEventText = buf;
   query.HistoryElapsed = 0.0;
 }
 
 void StoreQqVariable(AnswerContext& c, std::uint8_t d, std::uint8_t b, std::uint8_t a, const QqValue& v) {
-  const QqMatch match = FindQqByAddress(c.state, c.stationIndex, d, b, a);
+  const QqMatch match = FindQqByAddress(c.state.Config, c.stationIndex, d, b, a);
   QqVariable* var = match.Variable;
   if (!var || (var->Direction != QqDirection::Read && var->Direction != QqDirection::Bidir)) return;
   switch (var->Type) {
@@ -199,7 +200,7 @@ void StoreQqVariable(AnswerContext& c, std::uint8_t d, std::uint8_t b, std::uint
     case QqType::Real: {
       const double value = v.valid ? QqRealToValue(v.unsignedValue) : -12345.0;
       var->FloatValue = static_cast<float>(value);
-      LogLine(c.state, text::kLogQqReal, SingleToText(v.unsignedValue));
+      c.state.Log.Line(text::kLogQqReal, SingleToText(v.unsignedValue));
       break;
     }
     case QqType::String: {
@@ -219,15 +220,15 @@ void QqReadAnswer(AnswerContext& c, std::size_t p) {
   if (!sent) return;
   std::string_view triplets = *sent;
   // The values: r[p+2] up to the trailer before the check byte.
-  const std::size_t tail = 1 + state.PreSuffix.size();
+  const std::size_t tail = 1 + state.Config.PreSuffix.size();
   std::string_view values = c.n() >= p + 1 + tail ? c.r.substr(p + 1, c.n() - (p + 1) - tail) : std::string_view();
   if (values.size() / 4 != triplets.size() / 3) {
-    LogLine(state, text::kLogQqData, text::kLogQqSyncError);
+    state.Log.Line(text::kLogQqData, text::kLogQqSyncError);
     return;
   }
   c.Append(std::string(text::kEvtQqReadAnswer) + std::to_string(values.size() / 4) +
            std::string(text::kEvtQqReadAnswerEnd));
-  LogLine(state, text::kLogQqDecode, text::kLogQqStart);
+  state.Log.Line(text::kLogQqDecode, text::kLogQqStart);
   PositionReadout readout;
   while (triplets.size() >= 3 && values.size() >= 4) {
     const auto d = static_cast<std::uint8_t>(triplets[0]);
@@ -236,14 +237,14 @@ void QqReadAnswer(AnswerContext& c, std::size_t p) {
     const std::string_view w = values.substr(0, 4);
     char item[64];
     std::snprintf(item, sizeof item, "%d %d %d = %s", d, b, a, HexText(w).c_str());
-    LogLine(state, text::kLogQqItem, item);
+    state.Log.Line(text::kLogQqItem, item);
     const QqValue v = ReadQqValue(w);
     ReadPosition(c, readout, d, b, a, v);
     StoreQqVariable(c, d, b, a, v);
     triplets.remove_prefix(3);
     values.remove_prefix(4);
   }
-  LogLine(state, text::kLogQqDecode, text::kLogQqEnd);
+  state.Log.Line(text::kLogQqDecode, text::kLogQqEnd);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/codecs.h"
@@ -101,14 +101,14 @@ Body MemoryRead(DriverState& state, const StationRecord& s, std::uint16_t item) 
     const std::uint16_t address = s.MemoryIn[1].Address;
     AppendWord(body, address);
     body.push_back(Byte(3 * s.NumMemoryIn));
-    LogLine(state, text::kLogCodeMessMiBlock, RealText(address, 5, 0));
+    state.Log.Line(text::kLogCodeMessMiBlock, RealText(address, 5, 0));
     return body;
   }
   if (!Array1<MemoryDef, 100>::Contains(item)) return std::nullopt;
   const MemoryDef& m = s.MemoryIn[item];
   AppendWord(body, m.Address);
   body.push_back(Byte(static_cast<int>(m.Type)));
-  LogLine(state, text::kLogCodeMessMi, RealText(m.Address, 5, 0));
+  state.Log.Line(text::kLogCodeMessMi, RealText(m.Address, 5, 0));
   return body;
 }
 
@@ -151,32 +151,33 @@ Body BlockItemWrite(const Request& r) {
 }
 
 Body HistoryRead(const Request& r, std::uint8_t count) {
-  std::string body{'Q', 'N', Byte(static_cast<int>(r.Kind))};
+  std::string body{'Q', 'N', Byte(KindByte(r.Kind))};
   AppendWord(body, r.Item);
   body.push_back(Byte(count));
   return body;
 }
 
 Body EncodeBody(DriverState& state, const StationRecord& s, const Request& r) {
+  if (IsHistoryKind(r.Kind)) return HistoryRead(r, r.Data.byte(0));
   switch (r.Kind) {
-    case 0: return BinaryInputs(s);
-    case 1: return AnalogMemoryRead(s);
-    case 2: return Counters(s, false);
-    case 3: return Counters(s, true);
-    case 4: return BinaryOutputs(s);
-    case 5: return MemoryWrite(s, r.Item);
-    case 6: return MemoryRead(state, s, r.Item);
-    case 7: return AnalogInputs(s);
-    case 8: return std::string{'K', Byte(0xFF)};
-    case 9: return MemoryOutReadAll(s);
-    case 15: return "QQ" + r.Data.str();
-    case 16: return "Qq" + r.Data.str();
-    case 17: return BlockRead(r);
-    case 18: return BlockItemWrite(r);
-    case 72: case 76: case 80: case 136: case 140: case 144: return HistoryRead(r, 186);
-    case 240: case 241: case 242: case 243: case 244: case 245: case 246: case 247:
-      return HistoryRead(r, r.Data.byte(0));
-    case 255: return std::string{'b', 1, Byte(0xFF)};
+    case RequestKind::ReadBI: return BinaryInputs(s);
+    case RequestKind::ReadAI: return AnalogMemoryRead(s);
+    case RequestKind::ReadCT: return Counters(s, false);
+    case RequestKind::ReadAndClearCT: return Counters(s, true);
+    case RequestKind::WriteBO: return BinaryOutputs(s);
+    case RequestKind::WriteMO: return MemoryWrite(s, r.Item);
+    case RequestKind::ReadMI: return MemoryRead(state, s, r.Item);
+    case RequestKind::ReadAImorven: return AnalogInputs(s);
+    case RequestKind::ReadKI: return std::string{'K', Byte(0xFF)};
+    case RequestKind::WriteKO: return MemoryOutReadAll(s);
+    case RequestKind::QqWrite: return "QQ" + r.Data.str();
+    case RequestKind::QqRead: return "Qq" + r.Data.str();
+    case RequestKind::BlockRead: return BlockRead(r);
+    case RequestKind::BlockWrite: return BlockItemWrite(r);
+    case RequestKind::SamplesPeriod1: case RequestKind::SamplesPeriod2: case RequestKind::SamplesPeriod3:
+    case RequestKind::SamplesPeriod1b: case RequestKind::SamplesPeriod2b: case RequestKind::SamplesPeriod3b:
+      return HistoryRead(r, 186);
+    case RequestKind::FirstOutputsOn: return std::string{'b', 1, Byte(0xFF)};
     default: return std::string();
   }
 }
@@ -188,19 +189,19 @@ std::string FrameHeader(const DriverState& state, const StationRecord& s) {
     std::string header{Byte(s.Address), 0, s.PhoneDial ? 't' : 'T', Byte(static_cast<int>(s.Phone.size()))};
     return header + s.Phone.str();
   }
-  return std::string{Byte(s.Retranslation), 0, 'Y', Byte(state.MasterAddress), Byte(s.Address),
-                     Byte(state.MasterAddress)};
+  return std::string{Byte(s.Retranslation), 0, 'Y', Byte(state.Config.MasterAddress), Byte(s.Address),
+                     Byte(state.Config.MasterAddress)};
 }
 
 ShortStr CodeMess(DriverState& state, const Request& request) {
-  if (!Array1<int, kMaxStations>::Contains(request.Station) || !state.Stations[request.Station]) return {};
-  const StationRecord& s = state.Station(request.Station);
+  if (!Array1<int, kMaxStations>::Contains(request.Station) || !state.Config.Stations[request.Station]) return {};
+  const StationRecord& s = state.Config.Station(request.Station);
   const Body body = EncodeBody(state, s, request);
   ShortStr frame;
   if (body) frame = FrameMessage(state, FrameHeader(state, s), *body);
-  LogLine(state, text::kLogCodeMess,
+  state.Log.Line(text::kLogCodeMess,
           std::string(text::kCodeMessStationAddr) + Dec3(s.Address) + std::string(text::kCodeMessKind) +
-              Dec3(static_cast<std::uint8_t>(request.Kind & 0xFF)));
+              Dec3(KindByte(request.Kind)));
   return frame;
 }
 

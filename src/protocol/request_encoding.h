@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/short_str.h"
-#include "protocol/request.h"
+#include "config/request.h"
 
 namespace qz {
 

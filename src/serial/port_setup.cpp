@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/system_error.h"
 #include "diag/texts.h"
@@ -66,14 +66,14 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
   port.SetActive(false);
   port.SetCheckParity(true);
   port.SetNotifyErrors(eNotifyErr::neNone);
-  port.SetPort(state.PortNumber & 0xFF);
-  port.SetBaudrate(state.Baud);
-  port.SetDataBits(DataBitsFromCode(state.DataBits));
-  port.SetParity(ParityFromCode(state.Parity, port.Parity()));
-  port.SetStopBits(StopBitsFromCode(state.StopBits));
-  port.SetRxQueueSize(state.BufferSize);
-  port.SetTxQueueSize(state.BufferSize);
-  port.SetFlowMode(FlowModeFromOptions(state.ComOptions));
+  port.SetPort(state.Config.PortNumber & 0xFF);
+  port.SetBaudrate(state.Config.Baud);
+  port.SetDataBits(DataBitsFromCode(state.Config.DataBits));
+  port.SetParity(ParityFromCode(state.Config.Parity, port.Parity()));
+  port.SetStopBits(StopBitsFromCode(state.Config.StopBits));
+  port.SetRxQueueSize(state.Config.BufferSize);
+  port.SetTxQueueSize(state.Config.BufferSize);
+  port.SetFlowMode(FlowModeFromOptions(state.Config.ComOptions));
   port.SetActive(true);
 
   AddEvent(eventList, std::string(text::kEvtPortSetup) + "COM" + std::to_string(port.Port()) + " " +
@@ -82,7 +82,7 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
     AddEvent(eventList, text::kEvtPortOpenError);
     const std::string why = PortOpenFailedText(port.Port(), port.ErrorCode());
     AddEvent(eventList, why);
-    LogLine(state, text::kLogConfigurePort, why);
+    state.Log.Line(text::kLogConfigurePort, why);
   }
 
   state.Engine.LineSilence = 0.0;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "config/paths.h"
+#include "diag/paths.h"
 #include "par_fixture.h"
 
 namespace qz::test {
@@ -88,33 +88,33 @@ INSTANTIATE_TEST_SUITE_P(Files, FirstError, ::testing::ValuesIn(kErrorCases),
 
 TEST_F(ParFileFixture, AValidFileLoadsAndSummarisesInTheEventList) {
   ASSERT_TRUE(Load(ValidFile())) << Error();
-  EXPECT_EQ(state.StationCount, 1);
+  EXPECT_EQ(state.Config.StationCount, 1);
   EXPECT_EQ(Events(), (std::vector<std::string>{"COM1, 9600 8 N 1", "GLOBAL info OK.", "STANICE PUMP1 "}));
-  EXPECT_EQ(state.Irq, 4);
-  EXPECT_EQ(state.BaseAddr, 0x3F8);
-  EXPECT_EQ(state.BufferSize, 1024);
-  EXPECT_EQ(state.Prefix.str(), std::string("\x10\x02"));
-  EXPECT_EQ(state.Suffix.str(), std::string("\x10\x03"));
-  EXPECT_TRUE(state.PreSuffix.empty());
-  EXPECT_DOUBLE_EQ(state.AnswerTime, 1.5);
-  EXPECT_EQ(state.RtsTimeOff, 6);
-  EXPECT_EQ(state.DefAnalogInAddr, 100);
+  EXPECT_EQ(state.Config.Irq, 4);
+  EXPECT_EQ(state.Config.BaseAddr, 0x3F8);
+  EXPECT_EQ(state.Config.BufferSize, 1024);
+  EXPECT_EQ(state.Config.Prefix.str(), std::string("\x10\x02"));
+  EXPECT_EQ(state.Config.Suffix.str(), std::string("\x10\x03"));
+  EXPECT_TRUE(state.Config.PreSuffix.empty());
+  EXPECT_DOUBLE_EQ(state.Config.AnswerTime, 1.5);
+  EXPECT_EQ(state.Config.RtsTimeOff, 6);
+  EXPECT_EQ(state.Config.DefAnalogInAddr, 100);
   // Optional keywords that are absent keep their defaults.
-  EXPECT_EQ(state.NumMorvenError, 1);
-  EXPECT_DOUBLE_EQ(state.SleepTime, 600.0);
-  EXPECT_EQ(state.SleepCount, 10);
-  EXPECT_EQ(state.IdleTime, 10);
-  EXPECT_EQ(state.SelfReading, 1);
-  EXPECT_EQ(state.LogEnabled, 0);
+  EXPECT_EQ(state.Config.NumMorvenError, 1);
+  EXPECT_DOUBLE_EQ(state.Config.SleepTime, 600.0);
+  EXPECT_EQ(state.Config.SleepCount, 10);
+  EXPECT_EQ(state.Config.IdleTime, 10);
+  EXPECT_EQ(state.Config.SelfReading, 1);
+  EXPECT_EQ(state.Log.Enabled(), 0);
 }
 
 TEST_F(ParFileFixture, ValuesAreCutToTheirFields) {
   std::string file = With(ValidFile(), "  ADDRESS 1\r\n", "  ADDRESS 300\r\n  IDLE_TIME 70000\r\n");
   file = With(file, "BAUD 9600", "baud 19200");
   ASSERT_TRUE(Load(file)) << Error();
-  EXPECT_EQ(state.MasterAddress, 44);
-  EXPECT_EQ(state.IdleTime, 4464);
-  EXPECT_EQ(state.Baud, 19200);
+  EXPECT_EQ(state.Config.MasterAddress, 44);
+  EXPECT_EQ(state.Config.IdleTime, 4464);
+  EXPECT_EQ(state.Config.Baud, 19200);
 }
 
 TEST_F(ParFileFixture, ParityNamesAndTheirLetters) {
@@ -123,19 +123,19 @@ TEST_F(ParFileFixture, ParityNamesAndTheirLetters) {
   for (std::uint16_t code = 0; code < 5; ++code) {
     SCOPED_TRACE(cases[code].first);
     ASSERT_TRUE(Load(With(ValidFile(), "PARITY NONE", std::string("PARITY ") + cases[code].first)));
-    EXPECT_EQ(state.Parity, code);
+    EXPECT_EQ(state.Config.Parity, code);
     EXPECT_EQ(Events().at(0), std::string("COM1, 9600 8 ") + cases[code].second + " 1");
   }
 }
 
 TEST_F(ParFileFixture, DriverSystemStoresAnEmptyNameAndThePort) {
   ASSERT_TRUE(Load(With(ValidFile(), "DRIVER SYSTEM 1", "DRIVER SYSTEM 2")));
-  EXPECT_TRUE(state.PortDriverName.empty());
-  EXPECT_EQ(state.PortNumber, 2);
+  EXPECT_TRUE(state.Config.PortDriverName.empty());
+  EXPECT_EQ(state.Config.PortNumber, 2);
   EXPECT_EQ(Events().at(0), "COM2, 9600 8 N 1");
   ASSERT_TRUE(Load(With(ValidFile(), "DRIVER SYSTEM 1", "DRIVER moxa 3")));
-  EXPECT_EQ(state.PortDriverName.str(), "MOXA");
-  EXPECT_EQ(state.PortNumber, 3);
+  EXPECT_EQ(state.Config.PortDriverName.str(), "MOXA");
+  EXPECT_EQ(state.Config.PortNumber, 3);
 }
 
 TEST_F(ParFileFixture, OptionalGlobalsAreRead) {
@@ -143,24 +143,24 @@ TEST_F(ParFileFixture, OptionalGlobalsAreRead) {
       "  NUM_MORVEN_ERROR 3\r\n  SLEEP_TIME 30.5\r\n  SLEEP_COUNT 4\r\n  IDLE_TIME 0\r\n"
       "  STOP_SELF_READING ON\r\n  STAY_IN_QUEUE_ON_TIMEOUT ON\r\n  BEEP on\r\n";
   ASSERT_TRUE(Load(With(ValidFile(), "  DEF_ANALOG_IN_ADDR 100\r\n", "  DEF_ANALOG_IN_ADDR 100\r\n" + optional)));
-  EXPECT_EQ(state.NumMorvenError, 3);
-  EXPECT_DOUBLE_EQ(state.SleepTime, Real6::Round(30.5));
-  EXPECT_EQ(state.SleepCount, 4);
-  EXPECT_EQ(state.IdleTime, 0);
-  EXPECT_EQ(state.SelfReading, 0);
-  EXPECT_EQ(state.StayInQueueOnTimeout, 1);
-  EXPECT_EQ(state.Beep, 1);
+  EXPECT_EQ(state.Config.NumMorvenError, 3);
+  EXPECT_DOUBLE_EQ(state.Config.SleepTime, Real6::Round(30.5));
+  EXPECT_EQ(state.Config.SleepCount, 4);
+  EXPECT_EQ(state.Config.IdleTime, 0);
+  EXPECT_EQ(state.Config.SelfReading, 0);
+  EXPECT_EQ(state.Config.StayInQueueOnTimeout, 1);
+  EXPECT_EQ(state.Config.Beep, 1);
 }
 
 TEST_F(ParFileFixture, AnUnreadableRealStoresTheMarker) {
   EXPECT_FALSE(Load(With(ValidFile(), "ANSWER_TIME 1.5", "ANSWER_TIME 1,5")));
-  EXPECT_TRUE(IsMissingReal(state.AnswerTime));
-  EXPECT_EQ(Real6(state.AnswerTime), Real6(-999999.9));
+  EXPECT_TRUE(IsMissingReal(state.Config.AnswerTime));
+  EXPECT_EQ(Real6(state.Config.AnswerTime), Real6(-999999.9));
 }
 
 TEST_F(ParFileFixture, CucPathOfAMissingFolderIsTheRootFolder) {
   ASSERT_TRUE(Load(With(ValidFile(), "  ADDRESS 1\r\n", "  ADDRESS 1\r\n  CUC_PATH \"/no/such/folder\\\"\r\n")));
-  EXPECT_EQ(state.CucPath.str(), RootFolder());
+  EXPECT_EQ(state.Config.CucPath.str(), RootFolder());
 }
 
 TEST_F(ParFileFixture, CucPathOfAnExistingFolderEndsInOneSeparator) {
@@ -169,13 +169,13 @@ TEST_F(ParFileFixture, CucPathOfAnExistingFolderEndsInOneSeparator) {
   for (const std::string& written : {data.string(), data.string() + "\\", data.string() + "/"}) {
     SCOPED_TRACE(written);
     ASSERT_TRUE(Load(With(ValidFile(), "  ADDRESS 1\r\n", "  ADDRESS 1\r\n  CUC_PATH \"" + written + "\"\r\n")));
-    EXPECT_EQ(state.CucPath.str(), data.string() + "/");
+    EXPECT_EQ(state.Config.CucPath.str(), data.string() + "/");
   }
 }
 
 TEST_F(ParFileFixture, DiagsSwitchesLoggingOnEvenInAComment) {
   ASSERT_TRUE(Load("{ logging: $DIAGS }\r\n" + ValidFile()));
-  EXPECT_EQ(state.LogEnabled, 1);
+  EXPECT_EQ(state.Log.Enabled(), 1);
   const std::filesystem::path log = dir_ / "QZDRK485_TEST.LOG";
   ASSERT_TRUE(std::filesystem::exists(log));
   std::ifstream in(log, std::ios::binary);
@@ -188,8 +188,8 @@ TEST_F(ParFileFixture, DiagsInLowerCaseDoesNothingAndLogFileAloneWritesNothing) 
   const std::string logFile = (dir_ / "given.log").string();
   ASSERT_TRUE(Load("{ $diags }\r\n" +
                    With(ValidFile(), "  ADDRESS 1\r\n", "  ADDRESS 1\r\n  LOG_FILE \"" + logFile + "\"\r\n")));
-  EXPECT_EQ(state.LogEnabled, 0);
-  EXPECT_EQ(state.LogFileName.str(), logFile);
+  EXPECT_EQ(state.Log.Enabled(), 0);
+  EXPECT_EQ(state.Log.FileName(), logFile);
   EXPECT_FALSE(std::filesystem::exists(logFile));
 }
 
@@ -197,7 +197,7 @@ TEST_F(ParFileFixture, LogFileGivenAfterDiagsWins) {
   const std::string logFile = (dir_ / "Given.log").string();
   ASSERT_TRUE(Load("$DIAGS\r\n" + With(ValidFile(), "  ADDRESS 1\r\n",
                                        "  ADDRESS 1\r\n  LOG_FILE \"" + logFile + "\"\r\n")));
-  EXPECT_EQ(state.LogFileName.str(), logFile);
+  EXPECT_EQ(state.Log.FileName(), logFile);
   EXPECT_TRUE(std::filesystem::exists(logFile));
 }
 
@@ -205,21 +205,21 @@ TEST_F(ParFileFixture, CommentsAreSkippedAndTheNextKeywordIsRead) {
   std::string file = With(ValidFile(), "  BAUD 9600\r\n", "  { speed of the line } BAUD {x} 4800 {note}\r\n");
   file = With(file, "  BITS 8\r\n", "  BITS 7 ignored} STOP_IS_NOT_HERE\r\n");
   ASSERT_TRUE(Load(file)) << Error();
-  EXPECT_EQ(state.Baud, 4800);
-  EXPECT_EQ(state.DataBits, 7);
+  EXPECT_EQ(state.Config.Baud, 4800);
+  EXPECT_EQ(state.Config.DataBits, 7);
 }
 
 TEST_F(ParFileFixture, TextValueThatEndsItsLineLeavesTheNextLineForKeywords) {
   // The quoted name ends its line; NUM_BINAR_IN on the next line is read.
   std::string file = With(ValidFile(), "  NAME \"Pump 1\"\r\n", "  NAME \"Pump\"\r\n");
   ASSERT_TRUE(Load(file)) << Error();
-  EXPECT_EQ(state.Station(1).Name.str(), "PUMP");
-  EXPECT_EQ(state.Station(1).NumBinarIn, 16);
+  EXPECT_EQ(state.Config.Station(1).Name.str(), "PUMP");
+  EXPECT_EQ(state.Config.Station(1).NumBinarIn, 16);
   // The same with LF line ends.
   std::string unix = file;
   std::erase(unix, '\r');
   ASSERT_TRUE(Load(unix)) << Error();
-  EXPECT_EQ(state.Station(1).NumBinarIn, 16);
+  EXPECT_EQ(state.Config.Station(1).NumBinarIn, 16);
 }
 
 TEST_F(ParFileFixture, TextValueTakesTheRestOfItsLine) {
@@ -236,14 +236,14 @@ TEST_F(ParFileFixture, TextValueTakesTheRestOfItsLine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     ASSERT_TRUE(Load(With(ValidFile(), "  NAME \"Pump 1\"\r\n", c.line))) << Error();
-    EXPECT_EQ(state.Station(1).Name.str(), c.name);
-    EXPECT_EQ(state.Station(1).NumBinarIn, 16);
+    EXPECT_EQ(state.Config.Station(1).Name.str(), c.name);
+    EXPECT_EQ(state.Config.Station(1).NumBinarIn, 16);
   }
 }
 
 TEST_F(ParFileFixture, PathValuesKeepTheirCase) {
   ASSERT_TRUE(Load(With(ValidFile(), "  ADDRESS 1\r\n", "  ADDRESS 1\r\n  LOG_FILE \"/Tmp/Mixed.Log\"\r\n")));
-  EXPECT_EQ(state.LogFileName.str(), "/Tmp/Mixed.Log");
+  EXPECT_EQ(state.Log.FileName(), "/Tmp/Mixed.Log");
 }
 
 TEST_F(ParFileFixture, AFileThatCannotBeOpenedEndsWithOurMessageCutTo80) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
 #include "diag/window_model.h"
@@ -89,12 +89,12 @@ class ParFileFixture : public ::testing::Test {
     window = std::make_unique<WindowModel>();
     eventsBefore_ = window->Snapshot().EventList.size();
     InitDriverState(state);
-    state.DriverName = "TEST";
-    state.ParFileName = path;
-    return LoadParameterFile(state, window.get(), &report);
+    state.Config.DriverName = "TEST";
+    state.Config.ParFileName = path;
+    return LoadParameterFile(state.Config, state.Log, window.get(), &report);
   }
 
-  std::string Error() const { return state.ParseErrorText.str(); }
+  std::string Error() const { return state.Config.ParseErrorText.str(); }
   // Event lines the last load added.
   std::vector<std::string> Events() const {
     auto events = window->Snapshot().EventList;

@@ -13,7 +13,7 @@ class StationLoad : public ParFileFixture {
   // Loads one station whose group has extra lines after the required ones.
   const StationRecord& LoadOne(std::string_view extra) {
     EXPECT_TRUE(Load(ValidFile(extra))) << Cp1250ToUtf8(Error());
-    return state.Station(1);
+    return state.Config.Station(1);
   }
   std::string Replaced(std::string_view from, std::string_view to) { return With(ValidFile(), from, to); }
 };
@@ -29,7 +29,7 @@ TEST_F(StationLoad, RequiredKeywordsFillTheRecord) {
   EXPECT_EQ(st.DefAnalogInAddr, 100);  // FROM_GLOBAL
   EXPECT_EQ(st.ChannelBI, 0);          // no channels unless given
   EXPECT_DOUBLE_EQ(st.AnalogLimits[1].High, 100.0);
-  EXPECT_EQ(state.SelfReading, 1);
+  EXPECT_EQ(state.Config.SelfReading, 1);
 }
 
 TEST_F(StationLoad, CountsAboveTheirLimitsAreCut) {
@@ -40,7 +40,7 @@ TEST_F(StationLoad, CountsAboveTheirLimitsAreCut) {
     file = With(file, from, to);
   }
   ASSERT_TRUE(Load(file));
-  const StationRecord& st = state.Station(1);
+  const StationRecord& st = state.Config.Station(1);
   EXPECT_EQ(st.NumBinarIn, 96);
   EXPECT_EQ(st.NumBinarOut, 96);
   EXPECT_EQ(st.NumAnalogIn, 64);
@@ -51,16 +51,16 @@ TEST_F(StationLoad, CountsAboveTheirLimitsAreCut) {
 
 TEST_F(StationLoad, InversionMaskListsItsInputs) {
   ASSERT_TRUE(Load(Replaced("BINAR_IN_XOR NONE", "BINAR_IN_XOR 1 5\t96")));
-  const StationRecord& st = state.Station(1);
+  const StationRecord& st = state.Config.Station(1);
   for (std::size_t i = 1; i <= 96; ++i) EXPECT_EQ(st.BinarInXor[i], (i == 1 || i == 5 || i == 96) ? 1 : 0) << i;
   // A single number that ends its line.
   ASSERT_TRUE(Load(Replaced("BINAR_OUT_XOR NONE", "BINAR_OUT_XOR 3")));
-  EXPECT_EQ(state.Station(1).BinarOutXor[3], 1);
+  EXPECT_EQ(state.Config.Station(1).BinarOutXor[3], 1);
 }
 
 TEST_F(StationLoad, MemoryTableEntriesAndTypes) {
   ASSERT_TRUE(Load(Replaced("DEF_MEMORY_IN NONE", "DEF_MEMORY_IN 1 100 2 102 WORD ARRAY 3 $10 byte DEF_MEMORY_END")));
-  const StationRecord& st = state.Station(1);
+  const StationRecord& st = state.Config.Station(1);
   EXPECT_EQ(st.MemoryIn[1].Address, 100);
   EXPECT_EQ(st.MemoryIn[1].Type, MemoryType::Real);
   EXPECT_EQ(st.MemoryIn[2].Address, 102);
@@ -73,14 +73,14 @@ TEST_F(StationLoad, MemoryTableEntriesAndTypes) {
 
 TEST_F(StationLoad, ArrayInTheOutputTableDoesNotSetBlockRead) {
   ASSERT_TRUE(Load(Replaced("DEF_MEMORY_OUT NONE", "DEF_MEMORY_OUT ARRAY 100 7 DEF_MEMORY_END")));
-  EXPECT_EQ(state.Station(1).MemoryInArray, 0);
-  EXPECT_EQ(state.Station(1).MemoryOut[100].Address, 7);
+  EXPECT_EQ(state.Config.Station(1).MemoryInArray, 0);
+  EXPECT_EQ(state.Config.Station(1).MemoryOut[100].Address, 7);
 }
 
 TEST_F(StationLoad, CounterTableKeepsEveryEntry) {
   ASSERT_TRUE(Load(Replaced("DEF_COUNTER_IN NONE",
                             "DEF_COUNTER_IN\r\n 1 HOUR 0.5 10\r\n 2 year 2 20.25\r\n 48 DAY x 3\r\nDEF_COUNTER_END")));
-  const StationRecord& st = state.Station(1);
+  const StationRecord& st = state.Config.Station(1);
   EXPECT_EQ(st.Counters[1].Period, CounterPeriod::Hour);
   EXPECT_DOUBLE_EQ(st.Counters[1].Factor, 0.5);
   EXPECT_DOUBLE_EQ(st.Counters[1].Value, 10.0);
@@ -108,7 +108,7 @@ TEST_F(StationLoad, PhoneWithDialPrefixStopsSelfReading) {
   const StationRecord& st = LoadOne("  PHONE d0123456\r\n");
   EXPECT_EQ(st.Phone.str(), "0123456");
   EXPECT_EQ(st.PhoneDial, 1);
-  EXPECT_EQ(state.SelfReading, 0);
+  EXPECT_EQ(state.Config.SelfReading, 0);
   EXPECT_EQ(Events().back(), "STANICE PUMP1 0123456");
 
   const StationRecord& plain = LoadOne("  PHONE 123456789012345678901234\r\n");
@@ -118,7 +118,7 @@ TEST_F(StationLoad, PhoneWithDialPrefixStopsSelfReading) {
 
 TEST_F(StationLoad, StopSelfReadingStaysOffAfterAPhoneStation) {
   ASSERT_TRUE(Load(With(ValidFile("  PHONE 1\r\n"), "  ADDRESS 1\r\n", "  ADDRESS 1\r\n  STOP_SELF_READING ON\r\n")));
-  EXPECT_EQ(state.SelfReading, 0);
+  EXPECT_EQ(state.Config.SelfReading, 0);
 }
 
 TEST_F(StationLoad, QqLinesBuildTheListInFileOrder) {
@@ -136,7 +136,7 @@ TEST_F(StationLoad, QqLinesBuildTheListInFileOrder) {
   EXPECT_EQ(a.Next->Key, 7001);
   EXPECT_EQ(a.Next->Type, QqType::String);
   EXPECT_EQ(a.Next->Next, nullptr);
-  EXPECT_EQ(state.SelfReading, 0);
+  EXPECT_EQ(state.Config.SelfReading, 0);
   EXPECT_EQ(Events().back(), "  -> QQ/blok -> Vorlan-Line2");
 }
 
@@ -197,18 +197,18 @@ TEST_F(StationLoad, ChannelKeywordsAndStatusNamesInAnyCase) {
 
 TEST_F(StationLoad, OriginalChannelsNumberTheSecondStationFrom501) {
   ASSERT_TRUE(Load(kComGroup + kGlobalGroup + Station() + Station("  ORIGINAL_CHANNELS\r\n  CHANNEL_BO 7000\r\n")));
-  ASSERT_EQ(state.StationCount, 2);
-  const StationRecord& st = state.Station(2);
+  ASSERT_EQ(state.Config.StationCount, 2);
+  const StationRecord& st = state.Config.Station(2);
   EXPECT_EQ(st.ChannelBI, 501);
   EXPECT_EQ(st.ChannelBO, 7000);  // given after ORIGINAL_CHANNELS
   EXPECT_EQ(st.Status(StatusChannel::MsgCounter), 981);
-  EXPECT_EQ(state.Station(1).ChannelBI, 0);
+  EXPECT_EQ(state.Config.Station(1).ChannelBI, 0);
 }
 
 TEST_F(StationLoad, AFailingSecondGroupEndsTheStationsButTheLoadSucceeds) {
   const std::string second = Station("", With(kStationBody, "  NAME \"Pump 1\"\r\n", ""));
   ASSERT_TRUE(Load(kComGroup + kGlobalGroup + Station() + second + Station()));
-  EXPECT_EQ(state.StationCount, 2);
+  EXPECT_EQ(state.Config.StationCount, 2);
   EXPECT_EQ(Events(), (std::vector<std::string>{"COM1, 9600 8 N 1", "GLOBAL info OK.", "STANICE PUMP1 "}));
   EXPECT_EQ(report.StationsEnd, "Chybn\xE1 definice prom\xECnn\xE9 NAME / [STATION]");
 }
@@ -216,14 +216,14 @@ TEST_F(StationLoad, AFailingSecondGroupEndsTheStationsButTheLoadSucceeds) {
 TEST_F(StationLoad, TheFirstStationFailingFailsTheLoad) {
   EXPECT_FALSE(Load(kComGroup + kGlobalGroup + Station("  QQ READ x 1 2 3 BYTE\r\n") + Station()));
   EXPECT_EQ(Error(), "Chybn\xE1 definice prom\xECnn\xE9 QQ / [STATION]");
-  EXPECT_EQ(state.Station(1).QqVariables, nullptr);
+  EXPECT_EQ(state.Config.Station(1).QqVariables, nullptr);
 }
 
 TEST_F(StationLoad, AHundredAndFirstGroupIsNotRead) {
   std::string file = kComGroup + kGlobalGroup;
   for (int i = 0; i < 101; ++i) file += Station();
   ASSERT_TRUE(Load(file));
-  EXPECT_EQ(state.StationCount, 100);
+  EXPECT_EQ(state.Config.StationCount, 100);
   EXPECT_EQ(report.StationsEnd, "Prekrocen maximalni pocet stanic");
 }
 

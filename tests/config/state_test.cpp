@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/real6.h"
 
 namespace qz {
@@ -63,28 +63,28 @@ class NewState : public ::testing::Test {
 
 TEST_F(NewState, HasTheDefaultsBeforeAnyFileIsRead) {
   const DriverState& s = *state;
-  EXPECT_EQ(s.LogEnabled, 0);
-  EXPECT_EQ(s.SelfReading, 1);
-  EXPECT_EQ(s.SleepTime.value(), 600.0);
-  EXPECT_EQ(s.SleepCount, 10);
-  EXPECT_EQ(s.IdleTime, 10);
-  EXPECT_EQ(s.NumMorvenError, 1);
-  EXPECT_EQ(s.CucPath, "C:\\");
-  EXPECT_EQ(s.DriverName, "QZDRK485");
-  EXPECT_EQ(s.StationCount, 0);
-  EXPECT_EQ(s.HistorySampleIndex, 1);
-  EXPECT_EQ(s.HostWriteChannel, 1);
-  EXPECT_EQ(s.Query.HistoryStation, 1);
-  EXPECT_EQ(s.Query.HistoryTimeout.value(), 600.0);
-  EXPECT_EQ(s.KeyCodeTable.size(), 27u);
-  EXPECT_EQ(s.KeyCodeTable.byte(0), 0x8C);
-  EXPECT_EQ(s.KeyCodeTable.byte(26), 0x09);
-  EXPECT_GT(s.StatisticsTimes[2], 40000.0) << "start time is a date-time value of today";
+  EXPECT_EQ(s.Log.Enabled(), 0);
+  EXPECT_EQ(s.Config.SelfReading, 1);
+  EXPECT_EQ(s.Config.SleepTime.value(), 600.0);
+  EXPECT_EQ(s.Config.SleepCount, 10);
+  EXPECT_EQ(s.Config.IdleTime, 10);
+  EXPECT_EQ(s.Config.NumMorvenError, 1);
+  EXPECT_EQ(s.Config.CucPath, "C:\\");
+  EXPECT_EQ(s.Config.DriverName, "QZDRK485");
+  EXPECT_EQ(s.Config.StationCount, 0);
+  EXPECT_EQ(s.Samples.HistorySampleIndex, 1);
+  EXPECT_EQ(s.Host.HostWriteChannel, 1);
+  EXPECT_EQ(s.History.Query.HistoryStation, 1);
+  EXPECT_EQ(s.History.Query.HistoryTimeout.value(), 600.0);
+  EXPECT_EQ(s.Config.KeyCodeTable.size(), 27u);
+  EXPECT_EQ(s.Config.KeyCodeTable.byte(0), 0x8C);
+  EXPECT_EQ(s.Config.KeyCodeTable.byte(26), 0x09);
+  EXPECT_GT(s.Engine.StatisticsTimes[2], 40000.0) << "start time is a date-time value of today";
 }
 
 TEST_F(NewState, AllHundredStationsExistWithTheirDefaultNames) {
   for (int n = 1; n <= kMaxStations; ++n) {
-    const StationRecord& st = state->Station(n);
+    const StationRecord& st = state->Config.Station(n);
     EXPECT_EQ(st.Name, "NAME_" + std::to_string(n));
     EXPECT_EQ(st.ChannelBI, 0);
     EXPECT_EQ(st.Status(StatusChannel::MsgCounter), 0);
@@ -95,24 +95,24 @@ TEST_F(NewState, AllHundredStationsExistWithTheirDefaultNames) {
 }
 
 TEST_F(NewState, SamplesStartCleared) {
-  const HistorySample& last = (*state->HistorySamples)[kHistorySampleCount];
+  const HistorySample& last = (*state->Samples.HistorySamples)[kHistorySampleCount];
   EXPECT_EQ(last.Status, 0);
   for (const auto& v : last.Values) EXPECT_EQ(v, std::string(3, '\0'));
 }
 
 TEST_F(NewState, SecondInitForgetsTheFormerLoad) {
-  state->Station(3).Name = "PUMPS";
-  AppendQqVariable(state->Station(3), QqVariable{});
-  state->Station(3).HistoryData = std::make_unique<HistoryImage>();
+  state->Config.Station(3).Name = "PUMPS";
+  AppendQqVariable(state->Config.Station(3), QqVariable{});
+  state->History.ImageSlot(3) = std::make_unique<HistoryImage>();
   InitDriverState(*state);
-  EXPECT_EQ(state->Station(3).Name, "NAME_3");
-  EXPECT_EQ(state->Station(3).QqVariables, nullptr);
-  EXPECT_EQ(state->Station(3).HistoryData, nullptr);
+  EXPECT_EQ(state->Config.Station(3).Name, "NAME_3");
+  EXPECT_EQ(state->Config.Station(3).QqVariables, nullptr);
+  EXPECT_EQ(state->History.Image(3), nullptr);
 }
 
 TEST_F(NewState, OriginalChannelsNumberStationSeven) {
-  SetDefaultChannels(*state, 7);
-  const StationRecord& st = state->Station(7);
+  SetDefaultChannels(state->Config, 7);
+  const StationRecord& st = state->Config.Station(7);
   EXPECT_EQ(st.ChannelBI, 3001);
   EXPECT_EQ(st.ChannelBO, 3097);
   EXPECT_EQ(st.ChannelAI, 3193);
@@ -127,17 +127,17 @@ TEST_F(NewState, OriginalChannelsNumberStationSeven) {
   EXPECT_EQ(st.Status(StatusChannel::MsgCounter), 3481);
   EXPECT_EQ(st.Status(StatusChannel::name_channel), 0);
   EXPECT_EQ(st.Status(StatusChannel::CallCode), 0);
-  EXPECT_EQ(state->Station(6).ChannelBI, 0) << "other stations keep their numbers";
+  EXPECT_EQ(state->Config.Station(6).ChannelBI, 0) << "other stations keep their numbers";
 }
 
 TEST_F(NewState, OriginalChannelsOfTheLastStationStayBelow65536) {
-  SetDefaultChannels(*state, 100);
-  EXPECT_EQ(state->Station(100).ChannelBI, 49501);
-  EXPECT_EQ(state->Station(100).Status(StatusChannel::MsgCounter), 49981);
+  SetDefaultChannels(state->Config, 100);
+  EXPECT_EQ(state->Config.Station(100).ChannelBI, 49501);
+  EXPECT_EQ(state->Config.Station(100).Status(StatusChannel::MsgCounter), 49981);
 }
 
 TEST_F(NewState, ClearStationValuesKeepsCounterValuesAsPrevious) {
-  StationRecord& st = state->Station(2);
+  StationRecord& st = state->Config.Station(2);
   st.Counters[5].Value = 1234.0;
   st.Counters[5].Work = 9;
   st.BinarInValue[96] = 1;
@@ -145,7 +145,7 @@ TEST_F(NewState, ClearStationValuesKeepsCounterValuesAsPrevious) {
   st.MemoryOut[100].Value = 7.0;
   st.MemoryIn[45].Value = 8.0;
   st.TimeoutCount = 12;
-  ClearStationValues(*state);
+  ClearStationValues(state->Config);
   EXPECT_EQ(st.Counters[5].PrevValue.value(), 1234.0);
   EXPECT_EQ(st.Counters[5].Value.value(), 1234.0);
   EXPECT_EQ(st.Counters[5].Work, 0);
@@ -170,40 +170,40 @@ QqVariable Qq(std::uint16_t key, std::uint8_t block, std::uint8_t group, std::ui
 }
 
 TEST_F(NewState, QqVariablesKeepFileOrderAndTheFirstKeyWins) {
-  state->StationCount = 3;
-  AppendQqVariable(state->Station(2), Qq(500, 0xBA, 1, 1));
-  AppendQqVariable(state->Station(2), Qq(501, 0xBA, 1, 2));
-  AppendQqVariable(state->Station(3), Qq(500, 0xBA, 1, 3));
-  const QqVariable* first = state->Station(2).QqVariables.get();
+  state->Config.StationCount = 3;
+  AppendQqVariable(state->Config.Station(2), Qq(500, 0xBA, 1, 1));
+  AppendQqVariable(state->Config.Station(2), Qq(501, 0xBA, 1, 2));
+  AppendQqVariable(state->Config.Station(3), Qq(500, 0xBA, 1, 3));
+  const QqVariable* first = state->Config.Station(2).QqVariables.get();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->Key, 500);
   ASSERT_NE(first->Next, nullptr);
   EXPECT_EQ(first->Next->Key, 501);
   EXPECT_EQ(first->Next->Next, nullptr);
 
-  const QqMatch m = FindQqByKey(*state, 500);
+  const QqMatch m = FindQqByKey(state->Config, 500);
   EXPECT_EQ(m.Station, 2);
   EXPECT_EQ(m.Variable, first);
-  EXPECT_EQ(FindQqByKey(*state, 999).Variable, nullptr);
+  EXPECT_EQ(FindQqByKey(state->Config, 999).Variable, nullptr);
 }
 
 TEST_F(NewState, FindQqByKeyLooksOnlyAtLoadedStations) {
-  state->StationCount = 1;
-  AppendQqVariable(state->Station(2), Qq(700, 1, 1, 1));
-  EXPECT_EQ(FindQqByKey(*state, 700).Variable, nullptr);
+  state->Config.StationCount = 1;
+  AppendQqVariable(state->Config.Station(2), Qq(700, 1, 1, 1));
+  EXPECT_EQ(FindQqByKey(state->Config, 700).Variable, nullptr);
 }
 
 TEST_F(NewState, StringVariableAnswersForEightItems) {
-  AppendQqVariable(state->Station(4), Qq(800, 0xBA, 2, 10, QqType::String));
+  AppendQqVariable(state->Config.Station(4), Qq(800, 0xBA, 2, 10, QqType::String));
   for (int item = 10; item <= 17; ++item) {
-    const QqMatch m = FindQqByAddress(*state, 4, 0xBA, 2, static_cast<std::uint8_t>(item));
+    const QqMatch m = FindQqByAddress(state->Config, 4, 0xBA, 2, static_cast<std::uint8_t>(item));
     ASSERT_NE(m.Variable, nullptr) << item;
     EXPECT_EQ(m.Offset, item - 10);
   }
-  EXPECT_EQ(FindQqByAddress(*state, 4, 0xBA, 2, 9).Variable, nullptr);
-  EXPECT_EQ(FindQqByAddress(*state, 4, 0xBA, 2, 18).Variable, nullptr);
-  EXPECT_EQ(FindQqByAddress(*state, 4, 0xBA, 3, 10).Variable, nullptr);
-  EXPECT_EQ(FindQqByAddress(*state, 101, 0xBA, 2, 10).Variable, nullptr);
+  EXPECT_EQ(FindQqByAddress(state->Config, 4, 0xBA, 2, 9).Variable, nullptr);
+  EXPECT_EQ(FindQqByAddress(state->Config, 4, 0xBA, 2, 18).Variable, nullptr);
+  EXPECT_EQ(FindQqByAddress(state->Config, 4, 0xBA, 3, 10).Variable, nullptr);
+  EXPECT_EQ(FindQqByAddress(state->Config, 101, 0xBA, 2, 10).Variable, nullptr);
 }
 
 TEST_F(NewState, MemoryBlocksAppendAtTheEnd) {
@@ -212,9 +212,9 @@ TEST_F(NewState, MemoryBlocksAppendAtTheEnd) {
   MemoryBlock b;
   b.Channel = 2;
   b.Addr = 0x100;
-  AppendMemoryBlock(state->Station(1), a);
-  AppendMemoryBlock(state->Station(1), b);
-  const MemoryBlock* first = state->Station(1).MemoryBlocks.get();
+  AppendMemoryBlock(state->Config.Station(1), a);
+  AppendMemoryBlock(state->Config.Station(1), b);
+  const MemoryBlock* first = state->Config.Station(1).MemoryBlocks.get();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->Channel, 1);
   EXPECT_EQ(first->Addr, kNoAddress);

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "config/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/log.h"
 #include "diag/texts.h"
@@ -33,27 +32,26 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class Log : public ::testing::Test {
+class LogFile : public ::testing::Test {
  protected:
-  void SetUp() override { InitDriverState(*state); }
   std::string LogText() const { return testing::ReadFile(dir.file("driver.log")); }
 
   testing::TempDir dir;
   testing::ScopedEnv root{"QZ_ROOT", dir.path().string()};
-  std::unique_ptr<DriverState> state = std::make_unique<DriverState>();
+  qz::Log log;
 };
 
-TEST_F(Log, NothingIsWrittenUntilLoggingIsSwitchedOn) {
-  state->LogFileName = dir.file("driver.log");
-  LogLine(*state, "PARfile ITEM", "BAUD");
+TEST_F(LogFile, NothingIsWrittenUntilLoggingIsSwitchedOn) {
+  log.SetFileName(dir.file("driver.log"));
+  log.Line("PARfile ITEM", "BAUD");
   EXPECT_FALSE(std::filesystem::exists(dir.file("driver.log")));
 }
 
-TEST_F(Log, LinesCarryDateLabelAndTextEndedByCrLf) {
-  state->LogFileName = dir.file("driver.log");
-  EnableLogging(*state);
-  LogLine(*state, "PARfile ITEM", "BAUD");
-  LogLine(*state, "Init", "");
+TEST_F(LogFile, LinesCarryDateLabelAndTextEndedByCrLf) {
+  log.SetFileName(dir.file("driver.log"));
+  log.Enable("QZDRK485");
+  log.Line("PARfile ITEM", "BAUD");
+  log.Line("Init", "");
   const auto text = LogText();
   const auto lines = Lines(text);
   ASSERT_EQ(lines.size(), 2u);
@@ -63,19 +61,36 @@ TEST_F(Log, LinesCarryDateLabelAndTextEndedByCrLf) {
   EXPECT_TRUE(text.ends_with("\r\n"));
 }
 
-TEST_F(Log, TheFileIsAppendedToNotTruncated) {
+TEST_F(LogFile, TheFileIsAppendedToNotTruncated) {
   testing::WriteFile(dir.file("driver.log"), "earlier\r\n");
-  state->LogFileName = dir.file("driver.log");
-  EnableLogging(*state);
-  LogLine(*state, "a", "b");
+  log.SetFileName(dir.file("driver.log"));
+  log.Enable("QZDRK485");
+  log.Line("a", "b");
   EXPECT_TRUE(LogText().starts_with("earlier\r\n"));
 }
 
-TEST_F(Log, WholeLineIsCutTo255Characters) {
-  state->LogFileName = dir.file("driver.log");
-  EnableLogging(*state);
-  LogLine(*state, "label", std::string(400, 'x'));
+TEST_F(LogFile, WholeLineIsCutTo255Characters) {
+  log.SetFileName(dir.file("driver.log"));
+  log.Enable("QZDRK485");
+  log.Line("label", std::string(400, 'x'));
   EXPECT_EQ(Lines(LogText())[0].size(), 255u);
+}
+
+TEST_F(LogFile, TimeStampsComeFromTheClockTheLogIsGiven) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 7;
+  t.tm_hour = 3;
+  t.tm_min = 4;
+  t.tm_sec = 5;
+  t.tm_isdst = -1;
+  const std::time_t when = std::mktime(&t);
+  qz::Log clocked([when] { return when; });
+  clocked.SetFileName(dir.file("driver.log"));
+  clocked.Enable("QZDRK485");
+  clocked.Line("Init", "x");
+  EXPECT_EQ(LogText(), "7.12.2026 3:04:05 Init : x\r\n");
 }
 
 TEST(LogFormat, DateTimeTextIsDayMonthYearAndTime) {
@@ -91,45 +106,43 @@ TEST(LogFormat, DateTimeTextIsDayMonthYearAndTime) {
   EXPECT_EQ(FormatLogLine("7.12.2026 3:04:05", "PARfile ITEM", "BAUD"), "7.12.2026 3:04:05 PARfile ITEM : BAUD");
 }
 
-TEST_F(Log, DefaultNameFollowsTheDriverNameInTheRootFolder) {
-  state->DriverName = "A";
-  EnableLogging(*state);
-  EXPECT_EQ(state->LogFileName, dir.file("QZDRK485_A.LOG"));
-  LogLine(*state, "x", "y");
+TEST_F(LogFile, DefaultNameFollowsTheDriverNameInTheRootFolder) {
+  log.Enable("A");
+  EXPECT_EQ(log.FileName(), dir.file("QZDRK485_A.LOG"));
+  log.Line("x", "y");
   EXPECT_TRUE(std::filesystem::exists(dir.file("QZDRK485_A.LOG")));
 }
 
-TEST_F(Log, AnExplicitNameWinsOverTheDefault) {
-  state->LogFileName = dir.file("mine.log");
-  EnableLogging(*state);
-  EXPECT_EQ(state->LogFileName, dir.file("mine.log"));
-  EXPECT_EQ(state->DefaultLogName, dir.file("QZDRK485_QZDRK485.LOG"));
+TEST_F(LogFile, AnExplicitNameWinsOverTheDefault) {
+  log.SetFileName(dir.file("mine.log"));
+  log.Enable("QZDRK485");
+  EXPECT_EQ(log.FileName(), dir.file("mine.log"));
 }
 
-TEST_F(Log, BackslashesInTheNameReadAsFolders) {
+TEST_F(LogFile, BackslashesInTheNameReadAsFolders) {
   std::filesystem::create_directory(dir.path() / "sub");
-  state->LogFileName = dir.path().string() + "\\sub\\x.log";
-  EnableLogging(*state);
-  LogLine(*state, "x", "y");
+  log.SetFileName(dir.path().string() + "\\sub\\x.log");
+  log.Enable("QZDRK485");
+  log.Line("x", "y");
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "sub" / "x.log"));
 }
 
-TEST_F(Log, AFileThatCannotBeWrittenIsIgnored) {
-  state->LogFileName = dir.file("missing-folder/x.log");
-  EnableLogging(*state);
-  LogLine(*state, "x", "y");
-  state->LogFileName = dir.file("driver.log");
-  LogLine(*state, "x", "after");
+TEST_F(LogFile, AFileThatCannotBeWrittenIsIgnored) {
+  log.SetFileName(dir.file("missing-folder/x.log"));
+  log.Enable("QZDRK485");
+  log.Line("x", "y");
+  log.SetFileName(dir.file("driver.log"));
+  log.Line("x", "after");
   EXPECT_NE(LogText().find("x : after"), std::string::npos) << "a failed line must not block later ones";
 }
 
-TEST_F(Log, HexDumpWritesSixteenBytesALine) {
-  state->LogFileName = dir.file("driver.log");
-  EnableLogging(*state);
+TEST_F(LogFile, HexDumpWritesSixteenBytesALine) {
+  log.SetFileName(dir.file("driver.log"));
+  log.Enable("QZDRK485");
   std::string data;
   for (int i = 0; i < 17; ++i) data += static_cast<char>(i == 16 ? 0xAB : i);
-  HexDump(*state, "Send", data);
-  HexDump(*state, "Empty", "");
+  log.HexDump("Send", data);
+  log.HexDump("Empty", "");
   const auto lines = Lines(LogText());
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_TRUE(lines[0].ends_with("Send : "));
@@ -140,11 +153,11 @@ TEST_F(Log, HexDumpWritesSixteenBytesALine) {
   EXPECT_TRUE(lines[3].ends_with("Empty : ")) << "empty data give only the label line";
 }
 
-TEST_F(Log, LinesFromTwoThreadsAreAllKept) {
-  state->LogFileName = dir.file("driver.log");
-  EnableLogging(*state);
+TEST_F(LogFile, LinesFromTwoThreadsAreAllKept) {
+  log.SetFileName(dir.file("driver.log"));
+  log.Enable("QZDRK485");
   auto writer = [this](const char* who) {
-    for (int i = 0; i < 200; ++i) LogLine(*state, who, std::to_string(i));
+    for (int i = 0; i < 200; ++i) log.Line(who, std::to_string(i));
   };
   std::thread a(writer, "A");
   std::thread b(writer, "B");

@@ -18,7 +18,7 @@ namespace {
 TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
   DriverState state;
   InitDriverState(state);
-  state.SleepTime = 60.0;
+  state.Config.SleepTime = 60.0;
   state.Engine.LineSilence = 10.0;  // the last answer came 10 s before the loss was noticed
   struct Case {
     const char* name;
@@ -34,18 +34,18 @@ TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
       {"DELTA", 0.0, 0.0, 2, false},     // awake, two time-outs against the dead port
       {"ECHO", 58.0, 0.0, 0, false},     // its sleep ran out during the outage
   };
-  state.StationCount = static_cast<std::uint8_t>(cases.size());
-  for (int n = 1; n <= state.StationCount; ++n) {
-    StationRecord& st = state.Station(n);
+  state.Config.StationCount = static_cast<std::uint8_t>(cases.size());
+  for (int n = 1; n <= state.Config.StationCount; ++n) {
+    StationRecord& st = state.Config.Station(n);
     st.Name = cases[static_cast<std::size_t>(n - 1)].name;
     st.SleepTimer = cases[static_cast<std::size_t>(n - 1)].sleepLeftAtLoss;
     st.TimeoutRun = static_cast<std::uint16_t>(cases[static_cast<std::size_t>(n - 1)].timeoutRun);
   }
-  state.FullSleepTimer = 0.0;
+  state.Engine.FullSleepTimer = 0.0;
 
   LineOutage outage;
   outage.Begin(state);
-  for (int n = 1; n <= state.StationCount; ++n) state.Station(n).SleepTimer = cases[static_cast<std::size_t>(n - 1)].sleepLeftAtReturn;
+  for (int n = 1; n <= state.Config.StationCount; ++n) state.Config.Station(n).SleepTimer = cases[static_cast<std::size_t>(n - 1)].sleepLeftAtReturn;
   state.Engine.ThreadPhase = Phase::AwaitAnswer;
   state.Engine.AnswerBuffer = "\x10\x02partial";
   state.Engine.PrefixBuffer = "\x10";
@@ -54,9 +54,9 @@ TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
   outage.End(state, line, [&](std::string_view text) { events.emplace_back(text); });
 
   std::vector<std::string> expectedEvents;
-  for (int n = 1; n <= state.StationCount; ++n) {
+  for (int n = 1; n <= state.Config.StationCount; ++n) {
     const Case& c = cases[static_cast<std::size_t>(n - 1)];
-    const StationRecord& st = state.Station(n);
+    const StationRecord& st = state.Config.Station(n);
     SCOPED_TRACE(c.name);
     if (c.woken) {
       EXPECT_EQ(st.SleepTimer.value(), 0);
@@ -82,16 +82,16 @@ TEST(LineOutage, FullSleepThatBeganOnTheDeadLineEnds) {
     SCOPED_TRACE(c.fullSleepLeft);
     DriverState state;
     InitDriverState(state);
-    state.StationCount = 0;
-    state.SleepTime = 60.0;
+    state.Config.StationCount = 0;
+    state.Config.SleepTime = 60.0;
     state.Engine.LineSilence = 5.0;
-    state.FullSleepTimer = c.fullSleepLeft;
+    state.Engine.FullSleepTimer = c.fullSleepLeft;
     LineOutage outage;
     outage.Begin(state);
     test::MemoryLine line;
     std::vector<std::string> events;
     outage.End(state, line, [&](std::string_view text) { events.emplace_back(text); });
-    EXPECT_EQ(state.FullSleepTimer.value(), c.ended ? 0.0 : c.fullSleepLeft);
+    EXPECT_EQ(state.Engine.FullSleepTimer.value(), c.ended ? 0.0 : c.fullSleepLeft);
     EXPECT_EQ(events, c.ended ? std::vector<std::string>{std::string(text::kEvtFullSleepEnd)} : std::vector<std::string>{});
   }
 }

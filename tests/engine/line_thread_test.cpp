@@ -71,7 +71,7 @@ TEST_F(LineThread, InitStartsPollingTheStation) {
 
 TEST_F(LineThread, SilentStationIsCountedAndShownInTheEventList) {
   ASSERT_TRUE(Start(FastFile()));
-  ASSERT_TRUE(test::WaitUntil([&] { return Locked([](DriverState& s) { return s.Station(1).TimeoutCount; }) >= 2; },
+  ASSERT_TRUE(test::WaitUntil([&] { return Locked([](DriverState& s) { return s.Config.Station(1).TimeoutCount; }) >= 2; },
                               5000));
   const auto events = h->Window->Snapshot().EventList;
   bool seen = false;

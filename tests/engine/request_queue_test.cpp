@@ -14,14 +14,18 @@ namespace {
 Request Make(std::uint8_t station, std::uint32_t kind, std::uint16_t item = 0, std::string data = {}) {
   Request r;
   r.Station = station;
-  r.Kind = kind;
+  r.Kind = static_cast<RequestKind>(kind);
   r.Item = item;
   r.Data = data;
   return r;
 }
 
+Request Make(std::uint8_t station, RequestKind kind, std::uint16_t item = 0, std::string data = {}) {
+  return Make(station, KindByte(kind), item, std::move(data));
+}
+
 Request QqRead(std::uint8_t station, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
-  return Make(station, kKindQqRead, 0, std::string{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
+  return Make(station, RequestKind::QqRead, 0, std::string{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
 }
 
 std::vector<std::size_t> AddressCounts(const RequestQueue& q) {
@@ -49,13 +53,13 @@ TEST(Insert, AppendsACopyOfTheHeadWhichMayBeOnTheLine) {
 TEST(Insert, AWaitingWriteTakesTheNewerValue) {
   RequestQueue q;
   q.Insert(Make(9, 0));
-  EXPECT_TRUE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "AAAA")));
-  EXPECT_TRUE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x02" "AAAA"))) << "another variable";
-  EXPECT_FALSE(q.Insert(Make(2, kKindQqWrite, 0, "\xBA\x01\x01" "BBBB"))) << "the same variable";
+  EXPECT_TRUE(q.Insert(Make(2, RequestKind::QqWrite, 0, "\xBA\x01\x01" "AAAA")));
+  EXPECT_TRUE(q.Insert(Make(2, RequestKind::QqWrite, 0, "\xBA\x01\x02" "AAAA"))) << "another variable";
+  EXPECT_FALSE(q.Insert(Make(2, RequestKind::QqWrite, 0, "\xBA\x01\x01" "BBBB"))) << "the same variable";
   EXPECT_EQ(std::next(q.Items().begin())->Data.str(), "\xBA\x01\x01" "BBBB");
-  EXPECT_TRUE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x01")));
-  EXPECT_TRUE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x02"))) << "a read of other addresses";
-  EXPECT_FALSE(q.Insert(Make(2, kKindQqRead, 0, "\xBA\x01\x02")));
+  EXPECT_TRUE(q.Insert(Make(2, RequestKind::QqRead, 0, "\xBA\x01\x01")));
+  EXPECT_TRUE(q.Insert(Make(2, RequestKind::QqRead, 0, "\xBA\x01\x02"))) << "a read of other addresses";
+  EXPECT_FALSE(q.Insert(Make(2, RequestKind::QqRead, 0, "\xBA\x01\x02")));
   EXPECT_TRUE(q.Insert(Make(2, 18, 7, "x")));
   EXPECT_FALSE(q.Insert(Make(2, 18, 7, "y")));
   EXPECT_EQ(q.Items().back().Data.str(), "y");
@@ -72,7 +76,7 @@ TEST(Rotate, DropsAHeadThatANewerEqualRequestWaitsBehind) {
   EXPECT_TRUE(q.Insert(Make(1, 18, 2, "new"))) << "a copy of the head, which may be on the line";
   q.Rotate();
   ASSERT_EQ(q.Count(), 2u);
-  EXPECT_EQ(q.Head()->Kind, 0u);
+  EXPECT_EQ(q.Head()->Kind, RequestKind::ReadBI);
   EXPECT_EQ(q.Items().back().Data.str(), "new");
   q.Rotate();
   q.Rotate();
@@ -173,7 +177,7 @@ TEST(Compress, LongRunsAreCutAtALimitThatStepsThrough59To61) {
 
 TEST(Compress, MergedDataIsCutAt255Bytes) {
   RequestQueue q;
-  Request big = Make(5, kKindQqRead, 0, std::string(252, '\x01'));
+  Request big = Make(5, RequestKind::QqRead, 0, std::string(252, '\x01'));
   q.Insert(big);
   q.Insert(QqRead(5, 2, 2, 2));
   q.Insert(QqRead(5, 3, 3, 3));
@@ -205,7 +209,7 @@ TEST(RequestQueueWake, EachAppendedRequestWakesTheThread) {
   queue.SetOnInsert([&] { ++wakes; });
   Request a;
   a.Station = 1;
-  a.Kind = 4;
+  a.Kind = RequestKind::WriteBO;
   a.Item = 1;
   Request b = a;
   b.Item = 2;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "engine/cycle.h"
 #include "protocol/answer_decoding.h"
@@ -43,17 +43,17 @@ class Engine : public ::testing::Test {
   void SetUp() override {
     line.HoldsOutput = true;
     InitDriverState(*state);
-    state->Prefix = kPrefix;
-    state->MasterAddress = 1;
-    state->AnswerTime = 1.0;
-    state->SilenceWait = 0;
-    state->RtsTimeOn = 0;
-    state->RtsTimeOff = 0;
-    state->SleepCount = 10;
-    state->SleepTime = 600.0;
-    state->StationCount = 3;
+    state->Config.Prefix = kPrefix;
+    state->Config.MasterAddress = 1;
+    state->Config.AnswerTime = 1.0;
+    state->Config.SilenceWait = 0;
+    state->Config.RtsTimeOn = 0;
+    state->Config.RtsTimeOff = 0;
+    state->Config.SleepCount = 10;
+    state->Config.SleepTime = 600.0;
+    state->Config.StationCount = 3;
     for (int n = 1; n <= 3; ++n) {
-      StationRecord& st = state->Station(n);
+      StationRecord& st = state->Config.Station(n);
       st.Address = static_cast<std::uint8_t>(10 + n);
       st.Retranslation = st.Address;
       st.NumBinarIn = 8;
@@ -123,7 +123,7 @@ class Engine : public ::testing::Test {
   Request Write(std::uint8_t station, std::uint32_t kind = 4, std::uint16_t item = 1) {
     Request r;
     r.Station = station;
-    r.Kind = kind;
+    r.Kind = static_cast<RequestKind>(kind);
     r.Item = item;
     return r;
   }
@@ -205,11 +205,11 @@ class Timing : public Engine, public ::testing::WithParamInterface<TimingCase> {
 
 TEST_P(Timing, TheWaitEndsToTheMillisecond) {
   const TimingCase& c = GetParam();
-  state->SelfReading = 0;
-  state->RtsTimeOn = c.rtsOn;
-  state->RtsTimeOff = c.rtsOff;
-  state->SilenceWait = c.silence;
-  state->AnswerTime = c.answer;
+  state->Config.SelfReading = 0;
+  state->Config.RtsTimeOn = c.rtsOn;
+  state->Config.RtsTimeOff = c.rtsOff;
+  state->Config.SilenceWait = c.silence;
+  state->Config.AnswerTime = c.answer;
   e.WriteQueue.Insert(Write(1, 4, 1));
   Run();
   for (int i = 0; i < 10 && e.ThreadPhase != c.phase; ++i) {
@@ -223,7 +223,7 @@ TEST_P(Timing, TheWaitEndsToTheMillisecond) {
   EXPECT_EQ(e.ThreadPhase, c.phase) << "a millisecond early";
   Jump();
   EXPECT_EQ(e.ThreadPhase, c.after);
-  EXPECT_EQ(state->Station(1).TimeoutCount, c.phase == Phase::AwaitAnswer ? 1 : 0);
+  EXPECT_EQ(state->Config.Station(1).TimeoutCount, c.phase == Phase::AwaitAnswer ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Engine, RtsLeadTimeHoldsTheFrameBack) {
-  state->RtsTimeOn = 20;
+  state->Config.RtsTimeOn = 20;
   Run();
   EXPECT_EQ(e.ThreadPhase, Phase::RtsLead);
   EXPECT_TRUE(line.Rts);
@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(Parts, AnswerInParts,
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Engine, AcknowledgementGoesOutAfterTheSilence) {
-  state->SilenceWait = 30;
+  state->Config.SilenceWait = 30;
   e.ThreadPhase = Phase::Silence;
   e.Timer(PhaseTimer::Silence) = 0.0;
   e.AckPending = 1;
@@ -340,7 +340,7 @@ TEST_F(Engine, TheMachineLogsThroughItsSink) {
 }
 
 TEST_F(Engine, PollRingVisitsEveryKindThenEachMemoryInput) {
-  state->StationCount = 2;
+  state->Config.StationCount = 2;
   std::vector<std::pair<int, int>> ring;
   for (int i = 0; i < 9; ++i) {
     ring.emplace_back(e.PollStation, static_cast<int>(PollRingKind(e.PollKind)) * 100 + e.PollItem);
@@ -352,7 +352,7 @@ TEST_F(Engine, PollRingVisitsEveryKindThenEachMemoryInput) {
 }
 
 TEST_F(Engine, MemoryInputTableIsReadAtOnce) {
-  state->Station(1).MemoryInArray = 1;
+  state->Config.Station(1).MemoryInArray = 1;
   e.PollStation = 1;
   e.PollKind = 5;
   e.PollItem = 1;
@@ -364,7 +364,7 @@ TEST_F(Engine, MemoryInputTableIsReadAtOnce) {
 // Ring positions that give no frame (a station without counters or memory
 // inputs) are passed in the same wake, not one wake each.
 TEST_F(Engine, RingPositionsWithoutAFrameArePassedAtOnce) {
-  StationRecord& st = state->Station(1);
+  StationRecord& st = state->Config.Station(1);
   st.NumCounterIn = 0;
   st.NumMemoryIn = 0;
   e.PollStation = 1;
@@ -378,20 +378,20 @@ TEST_F(Engine, RingPositionsWithoutAFrameArePassedAtOnce) {
 }
 
 TEST_F(Engine, SleepingStationsAreRotatedBehindAnAwakeOne) {
-  state->Station(2).SleepTimer = 100.0;
+  state->Config.Station(2).SleepTimer = 100.0;
   e.WriteQueue.Insert(Write(2, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 2));
   e.WriteQueue.Insert(Write(3, 4, 1));
   Run();
   EXPECT_EQ(e.FromWriteQueue, 1);
   EXPECT_EQ(e.ActiveStation, 3);
-  EXPECT_EQ(state->Station(3).Flags.in_now_comm, 1);
+  EXPECT_EQ(state->Config.Station(3).Flags.in_now_comm, 1);
   EXPECT_EQ(e.WriteQueue.Head()->Station, 3);
-  EXPECT_EQ(state->Station(3).RequestCount, 1);
+  EXPECT_EQ(state->Config.Station(3).RequestCount, 1);
 }
 
 TEST_F(Engine, QueuesOfSleepingStationsComeBackInOrderAndThePollRingIsTried) {
-  state->Station(2).SleepTimer = 100.0;
+  state->Config.Station(2).SleepTimer = 100.0;
   e.WriteQueue.Insert(Write(2, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 2));
   Run();
@@ -403,12 +403,12 @@ TEST_F(Engine, QueuesOfSleepingStationsComeBackInOrderAndThePollRingIsTried) {
 }
 
 TEST_F(Engine, AllStationsAsleepStartTheFullSleep) {
-  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 1000.0;
+  for (int n = 1; n <= 3; ++n) state->Config.Station(n).SleepTimer = 1000.0;
   Run();
-  EXPECT_EQ(state->FullSleepTimer.value(), 600.0);
+  EXPECT_EQ(state->Engine.FullSleepTimer.value(), 600.0);
   EXPECT_TRUE(line.Written().empty());
   e.WriteQueue.Insert(Write(1));
-  state->Station(1).SleepTimer = 0.0;
+  state->Config.Station(1).SleepTimer = 0.0;
   Run();
   Run();
   EXPECT_TRUE(line.Written().empty()) << "nothing at all is sent in full sleep";
@@ -420,7 +420,7 @@ TEST_F(Engine, AllStationsAsleepStartTheFullSleep) {
 }
 
 TEST_F(Engine, TenthTimeoutPutsTheStationToSleep) {
-  state->SelfReading = 0;
+  state->Config.SelfReading = 0;
   e.WriteQueue.Insert(Write(2));
   Run();
   for (int t = 1; t <= 10; ++t) {
@@ -428,10 +428,10 @@ TEST_F(Engine, TenthTimeoutPutsTheStationToSleep) {
     Drained();
     ASSERT_TRUE(Awaiting());
     JumpToTimeout();  // no answer within AnswerTime
-    EXPECT_EQ(state->Station(2).TimeoutRun, t);
-    EXPECT_EQ(state->Station(2).SleepTimer.value() > 0, t == 10);
+    EXPECT_EQ(state->Config.Station(2).TimeoutRun, t);
+    EXPECT_EQ(state->Config.Station(2).SleepTimer.value() > 0, t == 10);
   }
-  EXPECT_EQ(state->Station(2).TimeoutCount, 10);
+  EXPECT_EQ(state->Config.Station(2).TimeoutCount, 10);
   EXPECT_EQ(e.ErrorCount.value(), 10.0);
   EXPECT_TRUE(EventSeen("ST2 - start módu \"sleep\""));
   const auto timeoutLine = std::find_if(events.begin(), events.end(), [](const std::string& s) {
@@ -442,7 +442,7 @@ TEST_F(Engine, TenthTimeoutPutsTheStationToSleep) {
 }
 
 TEST_F(Engine, UnansweredWriteIsRotatedBehindOthers) {
-  state->SelfReading = 0;
+  state->Config.SelfReading = 0;
   e.WriteQueue.Insert(Write(1, 4, 1));
   e.WriteQueue.Insert(Write(2, 4, 1));
   Run();
@@ -464,16 +464,16 @@ class PhoneTimeout : public Engine, public ::testing::WithParamInterface<PhoneCa
 
 TEST_P(PhoneTimeout, FirstTimeoutOfAPhoneStation) {
   const PhoneCase& c = GetParam();
-  state->SelfReading = 0;
-  state->NumMorvenError = 1;
-  state->StayInQueueOnTimeout = c.stay;
-  state->Station(2).Phone = "123";
+  state->Config.SelfReading = 0;
+  state->Config.NumMorvenError = 1;
+  state->Config.StayInQueueOnTimeout = c.stay;
+  state->Config.Station(2).Phone = "123";
   e.WriteQueue.Insert(Write(2));
   Run();
   Drained();
   JumpToTimeout();
   EXPECT_EQ(e.WriteQueue.Count(), c.left);
-  EXPECT_EQ(state->Station(2).Flags.in_last_com_err, c.lastErr);
+  EXPECT_EQ(state->Config.Station(2).Flags.in_last_com_err, c.lastErr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Phone, PhoneTimeout,
@@ -481,7 +481,7 @@ INSTANTIATE_TEST_SUITE_P(Phone, PhoneTimeout,
                          [](const auto& p) { return std::string(p.param.label); });
 
 TEST_F(Engine, TimeoutBeforeTheAnswerPhaseKeepsTheRequestAndCountsNoError) {
-  state->SelfReading = 0;
+  state->Config.SelfReading = 0;
   e.WriteQueue.Insert(Write(2));
   Step();
   clock.AdvanceMs(*next.At - Now());  // still transmitting: the output never drains
@@ -499,7 +499,7 @@ TEST_F(Engine, ThreeQqReadsAreMergedBeforeTheChoice) {
   for (std::uint8_t item = 1; item <= 3; ++item) {
     Request r;
     r.Station = 2;
-    r.Kind = kKindQqRead;
+    r.Kind = RequestKind::QqRead;
     r.Data = std::string{'\xBA', '\x01', static_cast<char>(item)};
     e.ReadQueue.Insert(r);
   }
@@ -512,7 +512,7 @@ TEST_F(Engine, ThreeQqReadsAreMergedBeforeTheChoice) {
 TEST_F(Engine, QqWriteIsAnnouncedWithItsBytes) {
   Request r;
   r.Station = 1;
-  r.Kind = kKindQqWrite;
+  r.Kind = RequestKind::QqWrite;
   r.Data = std::string{'\xBA', '\x01', '\x05', '\x0A', 0, 0, 0};
   e.WriteQueue.Insert(r);
   Run();
@@ -545,8 +545,8 @@ TEST_F(Engine, TimersAdvanceByTheElapsedMilliseconds) {
   EXPECT_DOUBLE_EQ(e.AnswerTimer.value(), 0.25);
   EXPECT_DOUBLE_EQ(e.LineSilence.value(), 0.25);
   EXPECT_DOUBLE_EQ(e.Timer(PhaseTimer::RtsOn).value(), 250.0);
-  EXPECT_DOUBLE_EQ(state->Station(3).SilenceSeconds.value(), 0.25);
-  EXPECT_DOUBLE_EQ(state->Station(4).SilenceSeconds.value(), 0.0) << "only loaded stations";
+  EXPECT_DOUBLE_EQ(state->Config.Station(3).SilenceSeconds.value(), 0.25);
+  EXPECT_DOUBLE_EQ(state->Config.Station(4).SilenceSeconds.value(), 0.0) << "only loaded stations";
 }
 
 TEST_F(Engine, MidnightCountsNoTimeAndRestartsTheAverage) {
@@ -594,8 +594,8 @@ class IdleBound : public Engine, public ::testing::WithParamInterface<IdleCase> 
 
 TEST_P(IdleBound, TheWaitIsBoundedOnlyWithNothingToDo) {
   const IdleCase& c = GetParam();
-  state->SelfReading = c.selfReading;
-  state->AnswerTime = 0.5;
+  state->Config.SelfReading = c.selfReading;
+  state->Config.AnswerTime = 0.5;
   next = cycle.Run(true, c.idleMs);
   ASSERT_TRUE(next.At.has_value());
   EXPECT_EQ(*next.At - Now(), c.waitMs);
@@ -612,15 +612,15 @@ INSTANTIATE_TEST_SUITE_P(Idle, IdleBound,
 // Every station asleep: the thread sleeps until the statistics second,
 // whatever IDLE_TIME says.
 TEST_F(Engine, FullSleepWakesOnlyForTheStatistics) {
-  for (int n = 1; n <= 3; ++n) state->Station(n).SleepTimer = 1000.0;
+  for (int n = 1; n <= 3; ++n) state->Config.Station(n).SleepTimer = 1000.0;
   next = cycle.Run(true, 10);
-  ASSERT_GT(state->FullSleepTimer.value(), 0);
+  ASSERT_GT(state->Engine.FullSleepTimer.value(), 0);
   EXPECT_EQ(*next.At - Now(), 1000);
 }
 
 TEST_F(Engine, SleepEndIsAnnouncedOnce) {
   line.Open = false;
-  StationRecord& st = state->Station(2);
+  StationRecord& st = state->Config.Station(2);
   st.SleepTimer = 1.5;
   st.TimeoutRun = 10;
   Run();
@@ -637,25 +637,25 @@ TEST_F(Engine, SleepEndIsAnnouncedOnce) {
 
 TEST_F(Engine, FinishedHistoryReadoutWritesTheNewTopAsUserPosition) {
   line.Open = false;
-  HistoryQuery& q = state->Query;
-  q.HistoryState = 2;
+  HistoryQuery& q = state->History.Query;
+  q.HistoryState = HistoryPhase::ReadingRecords;
   q.HistoryStation = 2;
   q.HistoryUser = 1;
   q.HistoryUserPos = 100;
   q.HistoryTop = 0x01020304;
   Request history;
   history.Station = 2;
-  history.Kind = 240;
+  history.Kind = RequestKind::HistoryFirst;
   e.ReadQueue.Insert(history);
   Run();
-  EXPECT_EQ(q.HistoryState, 2) << "a record request still waits";
+  EXPECT_EQ(q.HistoryState, HistoryPhase::ReadingRecords) << "a record request still waits";
   e.ReadQueue.Clear();
   Run();
-  EXPECT_EQ(q.HistoryState, 8);
+  EXPECT_EQ(q.HistoryState, HistoryPhase::WritingUserPos);
   ASSERT_EQ(e.WriteQueue.Count(), 1u);
   const Request& w = *e.WriteQueue.Head();
   EXPECT_EQ(w.Station, 2);
-  EXPECT_EQ(w.Kind, kKindQqWrite);
+  EXPECT_EQ(w.Kind, RequestKind::QqWrite);
   EXPECT_EQ(w.Data, std::string("\xBA\x01\x05\x04\x03\x02\x01", 7));
   EXPECT_TRUE(EventSeen("HDB: čtení dokončeno -> zápis nové \"UserPos\" (16909060)"));
   Run();
@@ -664,18 +664,18 @@ TEST_F(Engine, FinishedHistoryReadoutWritesTheNewTopAsUserPosition) {
 
 TEST_F(Engine, HistoryReadoutTimesOut) {
   line.Open = false;
-  HistoryQuery& q = state->Query;
-  q.HistoryState = 2;
+  HistoryQuery& q = state->History.Query;
+  q.HistoryState = HistoryPhase::ReadingRecords;
   Request history;
   history.Station = 1;
-  history.Kind = 241;
+  history.Kind = static_cast<RequestKind>(241);
   e.ReadQueue.Insert(history);
   e.WriteQueue.Insert(Write(1));
   e.ThreadPhase = Phase::AwaitAnswer;
   e.LastSent = "x";
   clock.AdvanceMs(601 * 1000);
   cycle.AdvanceTimers();
-  EXPECT_EQ(q.HistoryState, 9);
+  EXPECT_EQ(q.HistoryState, HistoryPhase::TimedOut);
   EXPECT_TRUE(EventSeen("HDB: přerušeno čtení - timeout"));
   EXPECT_TRUE(e.ReadQueue.Empty());
   EXPECT_TRUE(e.WriteQueue.Empty());
@@ -705,7 +705,7 @@ class StrayFrame : public Engine, public ::testing::WithParamInterface<StrayCase
  protected:
   // Steps until the request is on the line and the machine waits.
   std::string SendWrite() {
-    state->SelfReading = 0;
+    state->Config.SelfReading = 0;
     e.WriteQueue.Insert(Write(1, 4, 1));
     Run();
     const std::string sent = line.Written();
@@ -754,7 +754,7 @@ INSTANTIATE_TEST_SUITE_P(
 // acknowledged at once, and the exchange goes on to its own answer.
 TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
   decodeForReal = true;
-  state->SelfReading = 0;
+  state->Config.SelfReading = 0;
   e.WriteQueue.Insert(Write(1, 4, 1));
   Run();
   Drained();
@@ -763,7 +763,7 @@ TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
   line.Receive(report);
   Run();
   EXPECT_EQ(line.Take(), report) << "a short-form report is acknowledged by its echo";
-  EXPECT_EQ(state->Station(2).Flags.in_active_message, 1);
+  EXPECT_EQ(state->Config.Station(2).Flags.in_active_message, 1);
   EXPECT_EQ(e.ThreadPhase, Phase::AwaitAnswer);
   line.Receive(AnswerFrame(11, "b\x01\x00"));
   RunToIdle();
@@ -776,8 +776,8 @@ TEST_F(Engine, ReportWhileWaitingIsAcknowledgedAndTheExchangeGoesOn) {
 // a later exchange nor take the binary inputs back to older values.
 TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
   decodeForReal = true;
-  state->SelfReading = 0;
-  StationRecord& st = state->Station(1);
+  state->Config.SelfReading = 0;
+  StationRecord& st = state->Config.Station(1);
   Request readBI = Write(1, 0, 1);
   Request readAI = Write(1, 1, 1);
   st.DefAnalogInAddr = 0x0100;
@@ -824,8 +824,8 @@ TEST_F(Engine, LateAnswersLeaveTheNextExchangesPairedAndTheValuesNew) {
 // answered since (it is the newest word from it), and not when it has.
 TEST_F(Engine, LateAnswerOfAnotherStationIsStoredOnlyWhenNothingNewerCame) {
   decodeForReal = true;
-  state->SelfReading = 0;
-  StationRecord& st = state->Station(1);
+  state->Config.SelfReading = 0;
+  StationRecord& st = state->Config.Station(1);
   auto waitForRequest = [&] { RunToAnswerWait(); };
   // Station 1 does not answer in time; while station 2 is asked, its late
   // answer comes: input 1 on.

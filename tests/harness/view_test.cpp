@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/statistics.h"
 #include "diag/window_model.h"

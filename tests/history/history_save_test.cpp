@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/window_model.h"
 #include "history/file_replace.h"
@@ -38,10 +38,10 @@ class HistorySave : public ::testing::Test {
  protected:
   HistorySave() {
     InitDriverState(state);
-    state.DriverName = "DRV";
-    state.StationCount = 3;
-    state.LogEnabled = 1;
-    state.LogFileName = dir.file("driver.log");
+    state.Config.DriverName = "DRV";
+    state.Config.StationCount = 3;
+    state.Log.SetFileName(dir.file("driver.log"));
+    state.Log.Enable(state.Config.DriverName.view());
   }
 
   std::string Name(int station = 1) const { return HistoryFileName(state, station); }

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
 
@@ -22,7 +22,7 @@ void ExpectPlan(std::int32_t u, std::int32_t t, const std::vector<Chunk>& expect
   ASSERT_EQ(plan.size(), expected.size()) << u << ".." << t;
   for (std::size_t i = 0; i < plan.size(); ++i) {
     EXPECT_EQ(plan[i].Station, 3);
-    EXPECT_EQ(plan[i].Kind, expected[i].kind) << i;
+    EXPECT_EQ(KindByte(plan[i].Kind), expected[i].kind) << i;
     EXPECT_EQ(plan[i].Item, expected[i].item) << i;
     EXPECT_EQ(plan[i].Data.size(), 1u);
     EXPECT_EQ(plan[i].Data.byte(0), expected[i].count) << i;
@@ -89,8 +89,8 @@ class HistoryFiles : public ::testing::Test {
     std::filesystem::create_directories(dir);
     ::setenv("QZ_HDB_DIR", dir.c_str(), 1);
     InitDriverState(state);
-    state.DriverName = "DRV";
-    state.StationCount = 2;
+    state.Config.DriverName = "DRV";
+    state.Config.StationCount = 2;
   }
   ~HistoryFiles() override {
     ::unsetenv("QZ_HDB_DIR");
@@ -122,21 +122,21 @@ TEST_F(HistoryFiles, MissingShortAndWholeFiles) {
 }
 
 TEST_F(HistoryFiles, SelectedRecordNeedsAUsableSelection) {
-  state.Query.HistoryStation = 2;
-  state.Query.HistoryRecordIndex = 3;
-  EXPECT_FALSE(UpdateHistoryDateWords(state));  // no image
-  state.Station(2).HistoryData = std::make_unique<HistoryImage>();
-  StoreHistoryBytes(*state.Station(2).HistoryData, 32, std::string("\x00\x85\xE2\x01", 4));  // 31622400
-  state.Query.HistoryBusy = 1;
-  EXPECT_FALSE(UpdateHistoryDateWords(state));
-  state.Query.HistoryBusy = 0;
-  ASSERT_TRUE(UpdateHistoryDateWords(state));
-  EXPECT_EQ(state.Query.DateWords, (std::array<std::uint16_t, 6>{1, 1, 2001, 0, 0, 0}));
-  state.Query.HistoryRecordIndex = 50000;
-  EXPECT_FALSE(SelectedHistoryRecord(state));
-  state.Query.HistoryRecordIndex = 3;
-  state.Query.HistoryStation = 3;
-  EXPECT_FALSE(SelectedHistoryRecord(state));
+  state.History.Query.HistoryStation = 2;
+  state.History.Query.HistoryRecordIndex = 3;
+  EXPECT_FALSE(UpdateHistoryDateWords(state.History, state.Config.StationCount));  // no image
+  state.History.ImageSlot(2) = std::make_unique<HistoryImage>();
+  StoreHistoryBytes(*state.History.ImageSlot(2), 32, std::string("\x00\x85\xE2\x01", 4));  // 31622400
+  state.History.Query.HistoryBusy = 1;
+  EXPECT_FALSE(UpdateHistoryDateWords(state.History, state.Config.StationCount));
+  state.History.Query.HistoryBusy = 0;
+  ASSERT_TRUE(UpdateHistoryDateWords(state.History, state.Config.StationCount));
+  EXPECT_EQ(state.History.Query.DateWords, (std::array<std::uint16_t, 6>{1, 1, 2001, 0, 0, 0}));
+  state.History.Query.HistoryRecordIndex = 50000;
+  EXPECT_FALSE(SelectedHistoryRecord(state.History, state.Config.StationCount));
+  state.History.Query.HistoryRecordIndex = 3;
+  state.History.Query.HistoryStation = 3;
+  EXPECT_FALSE(SelectedHistoryRecord(state.History, state.Config.StationCount));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "host/channel_index.h"
 
 namespace qz {
@@ -16,8 +16,8 @@ class ChannelWalk : public ::testing::Test {
   ChannelWalk() { InitDriverState(state); }
 
   StationRecord& Add() {
-    state.StationCount = static_cast<std::uint8_t>(state.StationCount + 1);
-    return state.Station(state.StationCount);
+    state.Config.StationCount = static_cast<std::uint8_t>(state.Config.StationCount + 1);
+    return state.Config.Station(state.Config.StationCount);
   }
 
   // The walk's answer, checked against the index built from the same state.
@@ -131,8 +131,8 @@ class RandomConfig {
   explicit RandomConfig(unsigned seed) : rng_(seed) {}
 
   void Fill(DriverState& state) {
-    state.StationCount = static_cast<std::uint8_t>(Pick(1, 8));
-    for (int n = 1; n <= state.StationCount; ++n) FillStation(state.Station(n));
+    state.Config.StationCount = static_cast<std::uint8_t>(Pick(1, 8));
+    for (int n = 1; n <= state.Config.StationCount; ++n) FillStation(state.Config.Station(n));
   }
 
  private:
@@ -190,10 +190,10 @@ TEST(ChannelIndex, GivesTheWalksAnswerForEveryChannel) {
 TEST(ChannelIndex, FullOriginalChannelsFile) {
   DriverState state;
   InitDriverState(state);
-  state.StationCount = kMaxStations;
+  state.Config.StationCount = kMaxStations;
   for (int n = 1; n <= kMaxStations; ++n) {
-    StationRecord& s = state.Station(n);
-    SetDefaultChannels(state, n);
+    StationRecord& s = state.Config.Station(n);
+    SetDefaultChannels(state.Config, n);
     s.NumBinarIn = kMaxBinarIn, s.NumBinarOut = kMaxBinarOut, s.NumAnalogIn = kMaxAnalogIn;
     s.NumCounterIn = kMaxCounterIn, s.NumMemoryIn = kMaxMemoryIn, s.NumMemoryOut = kMaxMemoryOut;
   }
@@ -210,10 +210,10 @@ TEST(ChannelIndex, FullOriginalChannelsFile) {
 TEST(ChannelIndex, KnowsWhichKeysMayNameAQqVariable) {
   DriverState state;
   InitDriverState(state);
-  state.StationCount = 2;
+  state.Config.StationCount = 2;
   QqVariable q;
   q.Key = 4711;
-  AppendQqVariable(state.Station(2), q);
+  AppendQqVariable(state.Config.Station(2), q);
   ChannelIndex index;
   EXPECT_FALSE(index.Built());
   index.Build(state);

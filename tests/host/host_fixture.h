@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "config/par_fixture.h"
 #include "diag/window_model.h"
@@ -89,16 +89,16 @@ class HostData : public ::testing::Test {
   void Load(const std::string& stations, std::string_view globalExtra = "") {
     DriverState& s = *h->State;
     InitDriverState(s);
-    s.DriverName = "TEST";
+    s.Config.DriverName = "TEST";
     std::string global = kGlobalGroup;
     global.insert(global.rfind("END"), globalExtra);
-    ASSERT_TRUE(LoadParameterText(s, h->Window.get(), kComGroup + global + stations)) << s.ParseErrorText.str();
-    ClearStationValues(s);
+    ASSERT_TRUE(LoadParameterText(s.Config, s.Log, h->Window.get(), kComGroup + global + stations)) << s.Config.ParseErrorText.str();
+    ClearStationValues(s.Config);
     IndexChannels(*h);
   }
 
   DriverState& S() { return *h->State; }
-  StationRecord& St(int n) { return S().Station(n); }
+  StationRecord& St(int n) { return S().Config.Station(n); }
 
   HostValue Get(std::uint32_t channel, std::uint32_t type) {
     HostValue v = Sentinel(type);

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "engine/request_queue.h"
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 #include "host_fixture.h"
 #include "protocol/codecs.h"
 
@@ -201,13 +201,13 @@ TEST_F(Inputs, ChannelTwoWithTextIsTheFirstStationsDisplayLine) {
 }
 
 TEST_F(Inputs, SampleChannels) {
-  HistorySample& sample = (*S().HistorySamples)[5];
+  HistorySample& sample = (*S().Samples.HistorySamples)[5];
   sample.Time = {17, 8, 20, 10, 30, 45};
   sample.Values[0] = std::string("\x01\x00\x80", 3);
   sample.Values[1] = std::string("\x01\x00\x00", 3);
   const Float24 f = EncodeFloat24(12.5);
   sample.Values[7] = std::string(f.begin(), f.end());
-  S().HistorySampleIndex = 5;
+  S().Samples.HistorySampleIndex = 5;
   for (int i = 0; i < 6; ++i) Check(60004u + static_cast<std::uint32_t>(i), kTypeByte, Expected(kTypeByte, [&](HostValue& v) { PutU8(v, sample.Time[static_cast<std::size_t>(i)]); }));
   CheckDouble(60017, 12.5);
   CheckDouble(60011, DecodeFloat24(sample.Values[1].view()));
@@ -216,8 +216,8 @@ TEST_F(Inputs, SampleChannels) {
   CheckFlag(60124, 1);  // bit 0 of byte 1 of value 2
   CheckFlag(60101, 0);
   CheckFlag(60291, 0);
-  S().HistorySamplesActive = 1;
-  S().SampleFileFlag = 1;
+  S().Samples.HistorySamplesActive = 1;
+  S().Samples.SampleFileFlag = 1;
   CheckFlag(60018, 1);
   CheckFlag(60022, 1);
   // Unlisted driver numbers reach the stations and find nothing here.
@@ -227,8 +227,8 @@ TEST_F(Inputs, SampleChannels) {
 }
 
 TEST_F(Inputs, HistoryQueryAndRecordChannels) {
-  HistoryQuery& q = S().Query;
-  q.HistoryStation = 2, q.HistoryUser = 3, q.HistoryUserPos = 100, q.HistoryTop = 130, q.HistoryState = 255;
+  HistoryQuery& q = S().History.Query;
+  q.HistoryStation = 2, q.HistoryUser = 3, q.HistoryUserPos = 100, q.HistoryTop = 130, q.HistoryState = HistoryPhase::Finished;
   q.HistoryElapsed = 1.5, q.HistoryAux = -4, q.HistoryCapacity = 50000, q.HistoryRecordIndex = 4;
   q.DateWords = {29, 2, 2000, 1, 2, 3};
   Check(65400, kTypeSmallInt, Expected(kTypeSmallInt, [](HostValue& v) { PutU16(v, 2); }));
@@ -245,9 +245,9 @@ TEST_F(Inputs, HistoryQueryAndRecordChannels) {
   Check(65418, kTypeWord, Expected(kTypeWord, [](HostValue& v) { PutU16(v, 2000); }));
   // No image yet: the record channels write nothing.
   EXPECT_TRUE(Untouched(Get(65411, kTypeWord)));
-  St(2).HistoryData = std::make_unique<HistoryImage>();
+  S().History.ImageSlot(2) = std::make_unique<HistoryImage>();
   const std::uint8_t record[10] = {0x34, 0x12, 0x80, 0xC8, 0x4D, 0x00, 0x00, 0x00, 0x48, 0x41};  // 12.5f
-  std::memcpy(St(2).HistoryData->Bytes.data() + 40, record, sizeof record);
+  std::memcpy(S().History.ImageSlot(2)->Bytes.data() + 40, record, sizeof record);
   Check(65411, kTypeWord, Expected(kTypeWord, [](HostValue& v) { PutU16(v, 0x1234); }));
   Check(65412, kTypeCardinal, Expected(kTypeCardinal, [](HostValue& v) { PutU32(v, 5097600); }));
   Check(65413, kTypeSingle, Expected(kTypeSingle, [](HostValue& v) { PutSingle(v, 12.5f); }));
@@ -263,13 +263,13 @@ TEST_F(Inputs, DriverValuesAfterTheStations) {
   EngineState& e = S().Engine;
   e.SentCount = 10, e.LineSilence = 2.5, e.ActiveKind = 16, e.ReceivedCount = 9, e.ActiveStation = 1;
   e.ThreadPhase = Phase::AwaitAnswer, e.AcceptedCount = 8, e.AnswerTimer = 0.25;
-  S().FullSleepTimer = 30;
+  S().Engine.FullSleepTimer = 30;
   Request r;
   r.Station = 1;
   e.ReadQueue.Insert(r);
-  r.Kind = 4;
+  r.Kind = RequestKind::WriteBO;
   e.WriteQueue.Insert(r);
-  r.Kind = 5;
+  r.Kind = RequestKind::WriteMO;
   e.WriteQueue.Insert(r);
   const std::pair<std::uint32_t, double> doubles[] = {{486, 10}, {488, 0}, {489, 2.5}, {490, 3}, {491, 16}, {492, 30},
                                                       {493, 9},  {494, 1}, {495, 2},   {497, 2}, {498, 8},  {499, 0.25}};
@@ -282,8 +282,8 @@ TEST_F(Inputs, DriverValuesAfterTheStations) {
 }
 
 TEST_F(Inputs, HostWriteAndBufferChannels) {
-  S().HostWriteValue = 2.5;
-  S().HostWritePending = 1;
+  S().Host.HostWriteValue = 2.5;
+  S().Host.HostWritePending = 1;
   CheckDouble(65533, 2.5);
   CheckDouble(65534, 1);
   CheckFlag(65535, 1);
@@ -322,9 +322,9 @@ TEST(HostBuffer, AcceptedOnlyForItsChannelTypeAndSize) {
 TEST_F(Inputs, SetBufferAddrWritesTheHeaderWithinTheAcceptedSize) {
   std::vector<std::uint8_t> buffer(kHostBufferSize + 100, 0xEE);
   SetBufferAddr(S(), 65531, buffer.data());
-  EXPECT_EQ(S().HostBuffer, nullptr);
+  EXPECT_EQ(S().Samples.HostBuffer, nullptr);
   SetBufferAddr(S(), 65532, buffer.data());
-  EXPECT_EQ(S().HostBuffer, buffer.data());
+  EXPECT_EQ(S().Samples.HostBuffer, buffer.data());
   auto u16 = [&](std::size_t o) { return buffer[o] | buffer[o + 1] << 8; };
   auto u32 = [&](std::size_t o) { return static_cast<std::uint32_t>(u16(o) | u16(o + 2) << 16); };
   EXPECT_EQ(u16(0), 0);
@@ -352,7 +352,7 @@ TEST_F(Inputs, InputRequestQueuesAReadableVariableOnce) {
   ASSERT_EQ(S().Engine.ReadQueue.Count(), 1u);
   const Request& r = *S().Engine.ReadQueue.Head();
   EXPECT_EQ(r.Station, 1);
-  EXPECT_EQ(r.Kind, 16u);
+  EXPECT_EQ(r.Kind, RequestKind::QqRead);
   EXPECT_EQ(r.Item, 0);
   EXPECT_EQ(r.Data, std::string("\xBA\x01\x0D", 3));
 }
@@ -360,7 +360,7 @@ TEST_F(Inputs, InputRequestQueuesAReadableVariableOnce) {
 TEST_F(Inputs, InputRequestFindsTheAddressInsideAMergedRead) {
   Request merged;
   merged.Station = 1;
-  merged.Kind = 16;
+  merged.Kind = RequestKind::QqRead;
   merged.Data = std::string("\x01\x02\x03\xBA\x01\x0D", 6);
   S().Engine.ReadQueue.Insert(merged);
   InputRequest(*h, 4000);
@@ -382,9 +382,9 @@ TEST_F(Inputs, InputRequestOfAStringQueuesEightItems) {
 TEST_F(Inputs, InputRequestQueuesNothingWhenItMustNot) {
   InputRequest(*h, 4002);  // write-only
   InputRequest(*h, 1);     // no variable
-  S().OnDemandBlock = 1;
+  S().Host.OnDemandBlock = 1;
   InputRequest(*h, 4000);
-  S().OnDemandBlock = 0;
+  S().Host.OnDemandBlock = 0;
   St(1).SleepTimer = 5.0;
   InputRequest(*h, 4000);
   EXPECT_TRUE(S().Engine.ReadQueue.Empty());

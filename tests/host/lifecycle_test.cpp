@@ -117,7 +117,7 @@ TEST_F(Instance, StartShowsTheDriverInTheWindowAndTheEventList) {
   EXPECT_EQ(events[1], "Název ovladače v aplikaci: PUMPS");
   EXPECT_EQ(events[2], "Parametrický soubor: " + par);
   EXPECT_EQ(events[3], "Úroveň pro přihlášení: 7");
-  EXPECT_EQ(h->State->DriverName, "PUMPS");
+  EXPECT_EQ(h->State->Config.DriverName, "PUMPS");
   EXPECT_EQ(h->Running, 0);
 }
 
@@ -142,7 +142,7 @@ class ParFileNames : public Instance, public ::testing::WithParamInterface<NameC
 TEST_P(ParFileNames, NameIsCutAtTheLengthOrANul) {
   const NameCase& c = GetParam();
   Start("A", c.length, c.chars);
-  EXPECT_EQ(h->State->ParFileName, c.expected);
+  EXPECT_EQ(h->State->Config.ParFileName, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ParFileNames,
@@ -159,13 +159,13 @@ TEST_F(Instance, HostNameIsKeptTo255Characters) {
   std::memset(big, 'N', 300);
   big[300] = '\0';
   InitFromHost(*h, 3, "x.p", big, 0);
-  EXPECT_EQ(h->State->DriverName.size(), 255u);
+  EXPECT_EQ(h->State->Config.DriverName.size(), 255u);
   EXPECT_EQ(big[300], '\0') << "the buffer is written only within its 256 bytes";
 }
 
 TEST_F(Instance, MissingMessageBufferIsSafe) {
   EXPECT_FALSE(InitFromHost(*h, 3, "x.p", nullptr, 0));
-  EXPECT_EQ(h->State->DriverName, "");
+  EXPECT_EQ(h->State->Config.DriverName, "");
 }
 
 TEST_F(Instance, WindowCommandsReachTheModel) {

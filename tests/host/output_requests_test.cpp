@@ -9,7 +9,7 @@
 
 #include "diag/cp1250.h"
 #include "engine/request_queue.h"
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 #include "host/sample_file.h"
 #include "host_fixture.h"
 #include "protocol/codecs.h"
@@ -28,7 +28,7 @@ struct Queued {
 
 std::vector<Queued> Requests(const RequestQueue& q) {
   std::vector<Queued> out;
-  for (const Request& r : q.Items()) out.push_back({r.Station, r.Kind, r.Item});
+  for (const Request& r : q.Items()) out.push_back({r.Station, KindByte(r.Kind), r.Item});
   return out;
 }
 
@@ -185,7 +185,7 @@ TEST_F(Outputs, MemoryBlockItemsAreStoredAndWritten) {
     Put(3000u + static_cast<std::uint32_t>(c.Item) - 1, c.Type, c.Value);
     ASSERT_EQ(Writes().Count(), 1u);
     const Request& r = Writes().Items().front();
-    EXPECT_EQ((Queued{r.Station, r.Kind, r.Item}), (Queued{1, 18, static_cast<std::uint16_t>(c.Item)}));
+    EXPECT_EQ((Queued{r.Station, KindByte(r.Kind), r.Item}), (Queued{1, 18, static_cast<std::uint16_t>(c.Item)}));
     EXPECT_EQ(r.Block, &Block());
     EXPECT_EQ(r.Data.str(), c.Data);
   }
@@ -218,7 +218,7 @@ TEST_F(Outputs, QqWriteStoresQueuesAndReports) {
   EXPECT_EQ(q.FloatValue, 12.5f);
   EXPECT_EQ(LastEvent(), "ST1 - QQ[BA.01.0D]=12.50");
   ASSERT_EQ(Writes().Count(), 1u);
-  EXPECT_EQ(Writes().Items().front().Kind, 15u);
+  EXPECT_EQ(Writes().Items().front().Kind, RequestKind::QqWrite);
   EXPECT_EQ(Writes().Items().front().Data.str(), std::string("\xBA\x01\x0D\x00\x00\x48\x41", 7));
   // A LONGINT is written from its integer value, whatever the direction.
   Put(4002, kTypeLongInt, -2);
@@ -240,23 +240,23 @@ TEST_F(Outputs, SampleSelections) {
   const std::pair<double, std::uint16_t> indexes[] = {{0, 1}, {529, 1}, {528, 528}, {17, 17}};
   for (auto [written, stored] : indexes) {
     Put(60002, kTypeWord, written);
-    EXPECT_EQ(S().HistorySampleIndex, stored);
+    EXPECT_EQ(S().Samples.HistorySampleIndex, stored);
   }
   const std::pair<double, std::uint8_t> periods[] = {{0, 1}, {2, 2}, {3, 3}, {4, 1}};
   for (auto [written, stored] : periods) {
     Put(60001, kTypeByte, written);
-    EXPECT_EQ(S().HistoryPeriod, stored);
+    EXPECT_EQ(S().Samples.HistoryPeriod, stored);
   }
   Put(60000, kTypeByte, 2);
-  EXPECT_EQ(S().SampleStation, 2);
+  EXPECT_EQ(S().Samples.SampleStation, 2);
   Put(60292, kTypeBool, 1);
   EXPECT_EQ(S().Engine.SampleKindSwitch, 1);
   Put(60022, kTypeBool, 1);
-  EXPECT_EQ(S().SampleFileFlag, 1);
+  EXPECT_EQ(S().Samples.SampleFileFlag, 1);
   Put(487, kTypeBool, 1);
-  EXPECT_EQ(S().OnDemandBlock, 1);
+  EXPECT_EQ(S().Host.OnDemandBlock, 1);
   Put(65398, kTypeBool, 1);
-  EXPECT_EQ(S().Beep, 1);
+  EXPECT_EQ(S().Config.Beep, 1);
   Put(486, kTypeDouble, 42);
   EXPECT_EQ(S().Engine.SentCount.value(), 42.0);
 }
@@ -265,12 +265,12 @@ TEST_F(Outputs, SampleReadoutWithoutStationOnlyClears) {
   std::vector<std::uint8_t> buffer(kHostBufferSize, 0);
   SetBufferAddr(S(), 65532, buffer.data());
   const std::vector<std::uint8_t> initial = buffer;
-  (*S().HistorySamples)[3].Time[0] = 9;
+  (*S().Samples.HistorySamples)[3].Time[0] = 9;
   Put(60003, kTypeBool, 0);
-  EXPECT_EQ((*S().HistorySamples)[3].Time[0], 0);
+  EXPECT_EQ((*S().Samples.HistorySamples)[3].Time[0], 0);
   EXPECT_TRUE(Reads().Empty());
   EXPECT_EQ(buffer, initial);
-  EXPECT_EQ(S().HistorySamplesActive, 0);
+  EXPECT_EQ(S().Samples.HistorySamplesActive, 0);
 }
 
 TEST_F(Outputs, SampleReadoutQueuesTheBlockReads) {
@@ -285,12 +285,12 @@ TEST_F(Outputs, SampleReadoutQueuesTheBlockReads) {
     buffer[8] = 5;
     Put(60003, kTypeBool, 1);
     ASSERT_EQ(Reads().Count(), 88u);
-    EXPECT_EQ(Reads().Items().front().Kind, kind);
+    EXPECT_EQ(KindByte(Reads().Items().front().Kind), kind);
     EXPECT_EQ(Reads().Items().front().Item, 0x8000);
     EXPECT_EQ(Reads().Items().back().Item, 0x8000 + 186 * 87);
     EXPECT_EQ(Reads().Items().back().Station, 2);
-    EXPECT_EQ(S().SampleReadoutStation, 2);
-    EXPECT_EQ(S().HistorySamplesActive, 1);
+    EXPECT_EQ(S().Samples.SampleReadoutStation, 2);
+    EXPECT_EQ(S().Samples.HistorySamplesActive, 1);
     EXPECT_EQ(buffer[8], 0);
     EXPECT_EQ(buffer[24], 1);
   }
@@ -305,8 +305,8 @@ TEST(SampleFile, StationCodes) {
 }
 
 TEST_F(Outputs, SampleFileNameAndContent) {
-  S().CucPath = (dir.path() / "").string();
-  auto& samples = *S().HistorySamples;
+  S().Config.CucPath = (dir.path() / "").string();
+  auto& samples = *S().Samples.HistorySamples;
   samples[1].Time = {17, 8, 20, 0, 0, 0};
   samples[528].Values[7] = std::string("\x01\x02\x03", 3);
   samples[528].Status = 0x55;
@@ -319,7 +319,7 @@ TEST_F(Outputs, SampleFileNameAndContent) {
   samples[528].Values[7] = std::string("\x01\x02\x03", 3);
   EXPECT_EQ(SampleFileName(S()), "07270820.CUC");
   Put(60021, kTypeBool, 1);
-  EXPECT_EQ(S().SampleFileFlag, 1);
+  EXPECT_EQ(S().Samples.SampleFileFlag, 1);
   const std::string bytes = FileBytes(dir.path() / "07270820.CUC");
   ASSERT_EQ(bytes.size(), 16368u);
   EXPECT_EQ(bytes.substr(0, 7), std::string("\x11\x08\x14\x00\x00\x00\x00", 7));
@@ -327,57 +327,57 @@ TEST_F(Outputs, SampleFileNameAndContent) {
   EXPECT_EQ(bytes.substr(16368 - 3), "\x01\x02\x03");
   // A station with QQ variables takes its reference from sample 2.
   samples[2].Time = {33, 9, 1, 0, 0, 0};
-  S().SampleReadoutStation = 1;
+  S().Samples.SampleReadoutStation = 1;
   St(1).Address = 123;
   EXPECT_EQ(SampleFileName(S()), "C3230901.CUC");
 }
 
 TEST_F(Outputs, SampleFileThatCannotBeCreatedClearsTheFlag) {
-  S().CucPath = (dir.path() / "missing" / "").string();
-  S().SampleFileFlag = 1;
+  S().Config.CucPath = (dir.path() / "missing" / "").string();
+  S().Samples.SampleFileFlag = 1;
   Put(60021, kTypeBool, 1);
-  EXPECT_EQ(S().SampleFileFlag, 0);
+  EXPECT_EQ(S().Samples.SampleFileFlag, 0);
 }
 
 // --- History commands -------------------------------------------------------------
 
 TEST_F(Outputs, HistorySelectionAndRecordIndex) {
   Put(65400, kTypeSmallInt, 3);  // no such station
-  EXPECT_EQ(S().Query.HistoryState, 1);
-  EXPECT_EQ(S().Query.HistoryStation, 1);
-  St(2).HistoryData = std::make_unique<HistoryImage>();
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::InvalidSelection);
+  EXPECT_EQ(S().History.Query.HistoryStation, 1);
+  S().History.ImageSlot(2) = std::make_unique<HistoryImage>();
   const std::uint8_t seconds[4] = {0x80, 0xC8, 0x4D, 0x00};  // 5097600: 29.2.2000
-  std::memcpy(St(2).HistoryData->Bytes.data() + 10 * 7 + 2, seconds, 4);
+  std::memcpy(S().History.ImageSlot(2)->Bytes.data() + 10 * 7 + 2, seconds, 4);
   Put(65410, kTypeWord, 7);
   Put(65400, kTypeSmallInt, 2);
-  EXPECT_EQ(S().Query.HistoryStation, 2);
-  EXPECT_EQ(S().Query.HistoryState, 6);
-  EXPECT_EQ(S().Query.DateWords, (std::array<std::uint16_t, 6>{29, 2, 2000, 0, 0, 0}));
+  EXPECT_EQ(S().History.Query.HistoryStation, 2);
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::Selected);
+  EXPECT_EQ(S().History.Query.DateWords, (std::array<std::uint16_t, 6>{29, 2, 2000, 0, 0, 0}));
   Put(65401, kTypeSmallInt, 9);
-  EXPECT_EQ(S().Query.HistoryState, 1);
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::InvalidSelection);
   Put(65401, kTypeSmallInt, 8);
-  EXPECT_EQ(S().Query.HistoryUser, 8);
-  EXPECT_EQ(S().Query.HistoryState, 6);
+  EXPECT_EQ(S().History.Query.HistoryUser, 8);
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::Selected);
   Put(65406, kTypeDouble, 120);
-  EXPECT_EQ(S().Query.HistoryTimeout.value(), 120.0);
+  EXPECT_EQ(S().History.Query.HistoryTimeout.value(), 120.0);
 }
 
 TEST_F(Outputs, HistoryReadoutStartAndAbort) {
-  S().Query.HistoryState = 2;
+  S().History.Query.HistoryState = HistoryPhase::ReadingRecords;
   Put(65407, kTypeBool, 1);
   EXPECT_TRUE(Reads().Empty());
-  S().Query.HistoryState = 255;
+  S().History.Query.HistoryState = HistoryPhase::Finished;
   Put(65401, kTypeSmallInt, 3);
   Put(65407, kTypeBool, 1);
-  EXPECT_EQ(S().Query.HistoryState, 5);
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::ReadingPositions);
   EXPECT_EQ(LastEvent(), Utf8ToCp1250("Start čtení HDB"));
   ASSERT_EQ(Requests(Reads()), (std::vector<Queued>{{1, 16, 0}}));
   EXPECT_EQ(Reads().Items().front().Data.str(), std::string("\x00\x00\x01\xBA\x01\x0D\xBA\x01\x0E\xBA\x01\x07", 12));
-  Writes().Insert(Request{1, 4, 1, {}, nullptr});
+  Writes().Insert(Request{1, RequestKind::WriteBO, 1, {}, nullptr});
   S().Engine.ThreadPhase = Phase::AwaitAnswer;
   S().Engine.LastSent = "frame";
   Put(65408, kTypeBool, 1);
-  EXPECT_EQ(S().Query.HistoryState, 7);
+  EXPECT_EQ(S().History.Query.HistoryState, HistoryPhase::Aborted);
   EXPECT_EQ(LastEvent(), Utf8ToCp1250("Přerušeno čtení HDB"));
   EXPECT_TRUE(Reads().Empty() && Writes().Empty());
   EXPECT_EQ(S().Engine.ThreadPhase, Phase::Idle);
@@ -388,14 +388,14 @@ TEST_F(Outputs, HistoryReadoutStartAndAbort) {
 }
 
 TEST_F(Outputs, HistorySaveWritesEveryImage) {
-  St(2).HistoryData = std::make_unique<HistoryImage>();
+  S().History.ImageSlot(2) = std::make_unique<HistoryImage>();
   Put(65415, kTypeBool, 1);
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "TEST2.hdb"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "TEST1.hdb"));
 }
 
 TEST_F(Outputs, LineReset) {
-  Reads().Insert(Request{1, 0, 1, {}, nullptr});
+  Reads().Insert(Request{1, RequestKind::ReadBI, 1, {}, nullptr});
   S().Engine.ThreadPhase = Phase::RtsLead;
   Put(65531, kTypeDouble, 1);
   EXPECT_EQ(Reads().Count(), 1u);
@@ -407,10 +407,10 @@ TEST_F(Outputs, LineReset) {
 TEST_F(Outputs, PendingWriteUsesTheOriginalNumbering) {
   Put(65534, kTypeDouble, 501.7);
   Put(65533, kTypeDouble, 1);
-  EXPECT_EQ(S().HostWriteChannel, 501);
+  EXPECT_EQ(S().Host.HostWriteChannel, 501);
   Put(65535, kTypeBool, 1);
   EXPECT_EQ(St(2).BinarInValue[1], 1);
-  EXPECT_EQ(S().HostWritePending, 1);
+  EXPECT_EQ(S().Host.HostWritePending, 1);
   Put(65534, kTypeDouble, 194);
   Put(65533, kTypeDouble, 7.25);
   Put(65535, kTypeDouble, 0);  // any type code applies the pending write
@@ -423,7 +423,7 @@ TEST_F(Outputs, PendingWriteUsesTheOriginalNumbering) {
   Put(65535, kTypeBool, 0);  // not pending: nothing
   EXPECT_EQ(St(1).BinarInValue[1], 0);
   Put(65534, kTypeDouble, -1);  // wraps like a word
-  EXPECT_EQ(S().HostWriteChannel, 65535);
+  EXPECT_EQ(S().Host.HostWriteChannel, 65535);
 }
 
 // --- Modem ----------------------------------------------------------------------
@@ -433,7 +433,7 @@ TEST_F(Outputs, ModemConnectAndDisconnect) {
   EXPECT_EQ(St(2).Flags.in_connecting_modem, 1);
   St(2).Flags.in_connected_modem = 1;
   St(1).Flags.in_now_comm = 1;
-  Reads().Insert(Request{2, 0, 1, {}, nullptr});
+  Reads().Insert(Request{2, RequestKind::ReadBI, 1, {}, nullptr});
   Put(StatusOf(2, StatusChannel::out_connect_modem), kTypeBool, 0);
   EXPECT_TRUE(Reads().Empty());
   EXPECT_EQ(St(2).Flags.in_connecting_modem, 0);
@@ -461,7 +461,7 @@ TEST_F(Outputs, HangUpReportsTheLastConnectingStation) {
 }
 
 TEST_F(Outputs, AnyChannelWithAnyTypeCodeIsSafe) {
-  S().CucPath = (dir.path() / "").string();
+  S().Config.CucPath = (dir.path() / "").string();
   for (std::uint32_t type = 0; type <= 13; ++type) {
     for (double x : {0.0, 1.0}) {
       for (std::uint32_t channel = 0; channel <= 65540; ++channel) Put(channel, type, x);

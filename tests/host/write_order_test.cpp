@@ -61,12 +61,12 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
                            "  QQ WRITE 4002 1 2 9 LONGINT\r\n"),
               "DEF_MEMORY_OUT NONE", "DEF_MEMORY_OUT 1 $0400 REAL 2 $0403 REAL 3 $0406 REAL DEF_MEMORY_END"));
     DriverState& s = S();
-    s.SelfReading = 0;
-    s.AnswerTime = 1.0;
-    s.RtsTimeOn = 0;
-    s.RtsTimeOff = 0;
-    s.SilenceWait = 0;
-    s.SleepTime = 0.0;  // the silent station is asked again and again
+    s.Config.SelfReading = 0;
+    s.Config.AnswerTime = 1.0;
+    s.Config.RtsTimeOn = 0;
+    s.Config.RtsTimeOff = 0;
+    s.Config.SilenceWait = 0;
+    s.Config.SleepTime = 0.0;  // the silent station is asked again and again
     s.Engine.LastTimeOfDay = TimeOfDayCs(clock);
     s.Engine.LastCycleStart = DateTimeValue(clock.Now());
   }
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {LowFirst(101, 4), LowFirst(202, 4), LowFirst(303, 4)}},
         WriteCase{"HistoryUserPosition", 'Q',
                   [](WriteOrder& w, int step) {
-                    HistoryQuery q = w.State().Query;
+                    HistoryQuery q = w.State().History.Query;
                     q.HistoryStation = 1;
                     q.HistoryUser = 1;
                     w.State().Engine.WriteQueue.Insert(UserPositionWrite(q, 101 * (step + 1)));

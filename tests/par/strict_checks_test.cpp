@@ -25,7 +25,7 @@ std::string Describe(const CheckOutcome& o) {
 TEST(StrictCheck, TheValidFileHasNoWarnings) {
   const CheckOutcome o = CheckText("ok.par", ParText());
   ASSERT_TRUE(o.Loaded) << Describe(o);
-  EXPECT_EQ(o.State->StationCount, 2);
+  EXPECT_EQ(o.State->Config.StationCount, 2);
   EXPECT_TRUE(o.Warnings.empty()) << Describe(o);
 }
 
@@ -34,7 +34,7 @@ TEST(StrictCheck, TheFastRatesAreHeldWithoutAWarning) {
   for (const std::int32_t rate : {57600, 115200, 128000, 256000}) {
     const CheckOutcome o = CheckText("fast.par", ParText(3, "  BAUD " + std::to_string(rate)));
     ASSERT_TRUE(o.Loaded) << Describe(o);
-    EXPECT_EQ(o.State->Baud, rate);
+    EXPECT_EQ(o.State->Config.Baud, rate);
     for (const Finding& f : o.Warnings) EXPECT_NE(f.Kind, "baud") << rate << ": " << f.Text;
   }
 }
@@ -147,18 +147,18 @@ TEST(StrictCheck, ReaderAcceptsTheSameWithTheTrace) {
     plainReport.DryRun = tracedReport.DryRun = true;
     LoadTrace trace;
     tracedReport.Observer = &trace;
-    const bool a = LoadParameterText(*plain, nullptr, text, &plainReport);
-    const bool b = LoadParameterText(*traced, nullptr, text, &tracedReport);
+    const bool a = LoadParameterText(plain->Config, plain->Log, nullptr, text, &plainReport);
+    const bool b = LoadParameterText(traced->Config, traced->Log, nullptr, text, &tracedReport);
     ASSERT_EQ(a, b);
-    EXPECT_EQ(plain->ParseErrorText.str(), traced->ParseErrorText.str());
+    EXPECT_EQ(plain->Config.ParseErrorText.str(), traced->Config.ParseErrorText.str());
     EXPECT_EQ(plainReport.Line, tracedReport.Line);
-    ASSERT_EQ(plain->StationCount, traced->StationCount);
-    EXPECT_EQ(plain->Baud, traced->Baud);
-    EXPECT_EQ(plain->Prefix.str(), traced->Prefix.str());
-    for (int n = 1; n <= plain->StationCount; ++n) {
-      EXPECT_EQ(plain->Station(n).Address, traced->Station(n).Address);
-      EXPECT_EQ(plain->Station(n).Name.str(), traced->Station(n).Name.str());
-      EXPECT_EQ(plain->Station(n).ChannelBI, traced->Station(n).ChannelBI);
+    ASSERT_EQ(plain->Config.StationCount, traced->Config.StationCount);
+    EXPECT_EQ(plain->Config.Baud, traced->Config.Baud);
+    EXPECT_EQ(plain->Config.Prefix.str(), traced->Config.Prefix.str());
+    for (int n = 1; n <= plain->Config.StationCount; ++n) {
+      EXPECT_EQ(plain->Config.Station(n).Address, traced->Config.Station(n).Address);
+      EXPECT_EQ(plain->Config.Station(n).Name.str(), traced->Config.Station(n).Name.str());
+      EXPECT_EQ(plain->Config.Station(n).ChannelBI, traced->Config.Station(n).ChannelBI);
     }
   }
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/texts.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
@@ -16,7 +16,7 @@ using testing::HexOf;
 
 class DecodeTest : public testing::ProtocolFixture {
  protected:
-  DecodeTest() : st(AddStation(5)) { state.MasterAddress = 1; }
+  DecodeTest() : st(AddStation(5)) { state.Config.MasterAddress = 1; }
 
   // A received message of the Y form from the station, with its check byte.
   std::string FromStation(const std::string& body, std::uint8_t sender = 5) {
@@ -33,7 +33,7 @@ class DecodeTest : public testing::ProtocolFixture {
     return m;
   }
   int Decode(const std::string& m) { return DecodeMess(state, m, ""); }
-  std::string Event() const { return state.PendingEventText.str().substr(60); }
+  std::string Event() const { return state.Engine.PendingEventText.str().substr(60); }
 
   StationRecord& st;
 };
@@ -44,9 +44,9 @@ TEST_F(DecodeTest, AddressingAndStationLookup) {
   EXPECT_EQ(Decode(foreign), 0);
   EXPECT_EQ(Decode(FromStation("H", 9)), 0);
   EXPECT_EQ(Decode(Plain("H", 9)), 0);
-  EXPECT_TRUE(state.PendingEventText.empty());
+  EXPECT_TRUE(state.Engine.PendingEventText.empty());
   EXPECT_EQ(Decode(Plain("L\x00", 5)), 1);
-  EXPECT_EQ(state.PendingEventText.str(), std::string(60, ' ') + "<<<-- NAME_1 - ");
+  EXPECT_EQ(state.Engine.PendingEventText.str(), std::string(60, ' ') + "<<<-- NAME_1 - ");
 }
 
 TEST_F(DecodeTest, GoodAnswerResetsTheStationStatus) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "protocol/answer_decoding.h"
 #include "protocol/framing.h"
 #include "protocol/request_encoding.h"
@@ -22,10 +22,10 @@ using testing::Hex;
 class Pairing : public testing::ProtocolFixture {
  protected:
   Pairing() {
-    state.MasterAddress = 1;
-    state.Prefix = Hex("10 02");
-    state.Suffix = Hex("10 03");
-    state.PreSuffix = Hex("AA");
+    state.Config.MasterAddress = 1;
+    state.Config.Prefix = Hex("10 02");
+    state.Config.Suffix = Hex("10 03");
+    state.Config.PreSuffix = Hex("AA");
     StationRecord& direct = AddStation(5);
     direct.NumBinarIn = 8;
     direct.NumAnalogIn = 2;
@@ -46,7 +46,7 @@ class Pairing : public testing::ProtocolFixture {
   AnswerKey KeyOf(std::uint8_t station, std::uint32_t kind, std::uint16_t item = 1, std::string data = {}) {
     Request r;
     r.Station = station;
-    r.Kind = kind;
+    r.Kind = static_cast<RequestKind>(kind);
     r.Item = item;
     r.Data = data;
     return ExpectedAnswer(state, CodeMess(state, r).view());
@@ -150,7 +150,7 @@ TEST_F(Pairing, CodeLengthsAreTheDecodersOwn) {
       "Qz",                                    // an unknown Q code is skipped
       "X",
   };
-  state.Station(1).NumMemoryIn = 0;
+  state.Config.Station(1).NumMemoryIn = 0;
   for (const std::string& body : bodies) {
     SCOPED_TRACE(testing::HexOf(body));
     const std::string m = Y(5, body + "H");
@@ -170,7 +170,7 @@ TEST_F(Pairing, CodeLengthsAreTheDecodersOwn) {
 
 // A late answer is decoded for its reports and status but stores no values.
 TEST_F(Pairing, LateAnswerStoresNoValues) {
-  StationRecord& st = state.Station(1);
+  StationRecord& st = state.Config.Station(1);
   st.BinarInValue[1] = 1;
   st.AnalogInValue[1] = 7.0;
   const std::string m = Y(5, Hex("42 01 00") + Hex("4E 00 01 03 40 00 00") + Hex("45 02") + "H");

@@ -23,9 +23,9 @@ TEST_F(Framing, DirectRequestWithEmptyBody) {
 }
 
 TEST_F(Framing, PrefixTrailerAndSuffixSurroundTheMessage) {
-  state.Prefix = Hex("FF 02");
-  state.PreSuffix = Hex("AA");
-  state.Suffix = Hex("03");
+  state.Config.Prefix = Hex("FF 02");
+  state.Config.PreSuffix = Hex("AA");
+  state.Config.Suffix = Hex("03");
   const ShortStr frame = FrameMessage(state, Hex("00 00 59 00 05 00"), "B\x01");
   // L counts length, kind, header rest, body and trailer: 1+1+3+2+1 = 8.
   EXPECT_EQ(HexOf(frame), "FF 02 00 08 59 00 05 00 42 01 AA " + HexOf(std::string(1, static_cast<char>(0x00 ^ 0x08 ^ 0x59 ^ 0x05 ^ 0x42 ^ 0x01 ^ 0xAA))) + " 03");
@@ -36,8 +36,8 @@ TEST_F(Framing, NothingLiesBeyond255Bytes) {
   EXPECT_EQ(full.size(), 255u);  // message of 255 bytes loses its check byte
   EXPECT_EQ(full.byte(1), 254);
   EXPECT_EQ(full.byte(254), 'x');
-  state.Prefix = std::string(10, 'P');
-  state.Suffix = "S";
+  state.Config.Prefix = std::string(10, 'P');
+  state.Config.Suffix = "S";
   const ShortStr pushed = FrameMessage(state, Hex("00 00 59 00 05 00"), std::string(240, 'x'));
   EXPECT_EQ(pushed.size(), 255u);
   EXPECT_NE(pushed.str().back(), 'S');
@@ -50,16 +50,16 @@ TEST_F(Framing, CheckFrameRejectsEmptyAndAlteredMessages) {
 }
 
 TEST_F(Framing, AcceptanceComparesTheKindUpperCased) {
-  state.MasterAddress = 7;
+  state.Config.MasterAddress = 7;
   EXPECT_TRUE(IsForThisMaster(state, Hex("07 05 59")));
   EXPECT_FALSE(IsForThisMaster(state, Hex("08 05 79")));  // "y" to another master
   EXPECT_TRUE(IsForThisMaster(state, Hex("08 05 41")));   // "A": byte 1 is the sender
 }
 
 TEST_F(Framing, AcknowledgementOfAYMessageIsAyMessage) {
-  state.Prefix = Hex("02");
-  state.Suffix = Hex("03");
-  state.PreSuffix = Hex("AA");
+  state.Config.Prefix = Hex("02");
+  state.Config.Suffix = Hex("03");
+  state.Config.PreSuffix = Hex("AA");
   // r: to master 0, kind Y, bytes 4,5 = 01 02, sender 05, body "H", trailer AA.
   std::string r = Hex("00 06 59 01 02 05 48 AA");
   r.push_back(static_cast<char>(CheckByte(r)));
@@ -70,8 +70,8 @@ TEST_F(Framing, AcknowledgementOfAYMessageIsAyMessage) {
 }
 
 TEST_F(Framing, AcknowledgementOfOtherMessagesEchoesThem) {
-  state.Prefix = Hex("02");
-  state.Suffix = Hex("03");
+  state.Config.Prefix = Hex("02");
+  state.Config.Suffix = Hex("03");
   const std::string r = Hex("05 02 48 4F");
   EXPECT_EQ(HexOf(AcknowledgementFrame(state, r)), "02 05 02 48 4F 03");
   // "y" is not "Y": echoed as well.
@@ -95,7 +95,7 @@ class Assembler : public testing::ProtocolFixture {
 };
 
 TEST_F(Assembler, HuntsPastForeignBytesToThePrefix) {
-  state.Prefix = Hex("02");
+  state.Config.Prefix = Hex("02");
   const std::string m = Message(Hex("05 00 42 01 81"));
   BufferInput in(Hex("55") + Hex("02") + m + Hex("03"));
   assembler.Drain(in);
@@ -106,7 +106,7 @@ TEST_F(Assembler, HuntsPastForeignBytesToThePrefix) {
 }
 
 TEST_F(Assembler, TakesOneByteAtATimeWhileHuntingAndWaitsForTheWholeMessage) {
-  state.Prefix = Hex("FF 02");
+  state.Config.Prefix = Hex("FF 02");
   const std::string m = Message(Hex("05 00 42 01 81"));
   BufferInput in;
   in.Append(Hex("FF"));
@@ -126,8 +126,8 @@ TEST_F(Assembler, TakesOneByteAtATimeWhileHuntingAndWaitsForTheWholeMessage) {
 }
 
 TEST_F(Assembler, DropsBadChecksAndForeignMastersAndResynchronises) {
-  state.Prefix = Hex("02");
-  state.MasterAddress = 1;
+  state.Config.Prefix = Hex("02");
+  state.Config.MasterAddress = 1;
   std::string bad = Message(Hex("05 00 42 01 81"));
   bad.back() = static_cast<char>(bad.back() ^ 0x10);
   const std::string foreign = Message(Hex("09 00 59 00 00 05 48"));

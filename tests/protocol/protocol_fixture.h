@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz::testing {
 
@@ -48,13 +48,13 @@ class ProtocolFixture : public ::testing::Test {
  protected:
   ProtocolFixture() {
     InitDriverState(state);
-    ClearStationValues(state);
+    ClearStationValues(state.Config);
   }
 
   // Adds a station with that address; returns its record.
   StationRecord& AddStation(std::uint8_t address) {
-    state.StationCount = static_cast<std::uint8_t>(state.StationCount + 1);
-    StationRecord& s = state.Station(state.StationCount);
+    state.Config.StationCount = static_cast<std::uint8_t>(state.Config.StationCount + 1);
+    StationRecord& s = state.Config.Station(state.Config.StationCount);
     s.Address = address;
     s.Retranslation = 0;
     s.Phone.clear();

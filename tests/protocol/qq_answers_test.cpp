@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "protocol/answer_decoding.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
@@ -15,8 +15,8 @@ using testing::Hex;
 class QqTest : public testing::ProtocolFixture {
  protected:
   QqTest() : st(AddStation(5)) {
-    state.MasterAddress = 1;
-    state.Prefix = Hex("FF 02");
+    state.Config.MasterAddress = 1;
+    state.Config.Prefix = Hex("FF 02");
   }
 
   std::string FromStation(const std::string& body) {
@@ -29,23 +29,24 @@ class QqTest : public testing::ProtocolFixture {
   std::string Sent(std::uint32_t kind, const std::string& data) {
     Request r;
     r.Station = 1;
-    r.Kind = kind;
+    r.Kind = static_cast<RequestKind>(kind);
     r.Data = data;
     return CodeMess(state, r).str();
   }
   int Decode(const std::string& body, const std::string& sent = "") {
     return DecodeMess(state, FromStation(body), sent);
   }
-  std::string Event() const { return state.PendingEventText.str(); }
+  std::string Event() const { return state.Engine.PendingEventText.str(); }
 
   void ReadPositions(const std::string& values) {
-    state.Query.HistoryState = 5;
-    state.Query.HistoryUser = 1;
-    state.Query.HistoryStation = 1;
+    state.History.Query.HistoryState = HistoryPhase::ReadingPositions;
+    state.History.Query.HistoryUser = 1;
+    state.History.Query.HistoryStation = 1;
     ASSERT_EQ(Decode("Qq" + values, Sent(16, Hex("00 00 01 BA 01 0D BA 01 0E BA 01 05"))), 1);
   }
 
   StationRecord& st;
+  std::unique_ptr<HistoryImage>& image() { return state.History.ImageSlot(1); }
 };
 
 TEST_F(QqTest, NoticeAndPasswordCodes) {
@@ -62,15 +63,15 @@ TEST_F(QqTest, NoticeAndPasswordCodes) {
 
 TEST_F(QqTest, PositionsAnswerPlansTheReadout) {
   ReadPositions(Hex("01 00 00 00  07 00 00 00  82 00 00 00  64 00 00 00"));
-  EXPECT_EQ(state.Query.HistoryCapacity, 50000);
-  EXPECT_EQ(state.Query.HistoryAux, 7);
-  EXPECT_EQ(state.Query.HistoryTop, 130);
-  EXPECT_EQ(state.Query.HistoryUserPos, 100);
-  EXPECT_EQ(state.Query.HistoryState, 2);
+  EXPECT_EQ(state.History.Query.HistoryCapacity, 50000);
+  EXPECT_EQ(state.History.Query.HistoryAux, 7);
+  EXPECT_EQ(state.History.Query.HistoryTop, 130);
+  EXPECT_EQ(state.History.Query.HistoryUserPos, 100);
+  EXPECT_EQ(state.History.Query.HistoryState, HistoryPhase::ReadingRecords);
   EXPECT_EQ(Event(), "HDB: pozice vy\xE8teny (UserPos=100, Top=130).");
   const auto& items = state.Engine.ReadQueue.Items();
   ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items.front().Kind, 240u);
+  EXPECT_EQ(items.front().Kind, RequestKind::HistoryFirst);
   EXPECT_EQ(items.front().Item, 0x03E8);
   EXPECT_EQ(items.front().Data.byte(0), 192);
   EXPECT_EQ(items.back().Item, 0x04A8);
@@ -79,11 +80,11 @@ TEST_F(QqTest, PositionsAnswerPlansTheReadout) {
 
 TEST_F(QqTest, PositionsAnswerWithNothingNewOrAMarker) {
   ReadPositions(Hex("02 00 00 00  07 00 00 00  64 00 00 00  64 00 00 00"));
-  EXPECT_EQ(state.Query.HistoryState, 255);
-  EXPECT_EQ(state.Query.HistoryCapacity, 6500);
+  EXPECT_EQ(state.History.Query.HistoryState, HistoryPhase::Finished);
+  EXPECT_EQ(state.History.Query.HistoryCapacity, 6500);
   EXPECT_EQ(Event(), "HDB: pozice vy\xE8teny. Nic nov\xE9ho.");
   ReadPositions(Hex("01 00 00 00  BE BE BE BE  82 00 00 00  64 00 00 00"));
-  EXPECT_EQ(state.Query.HistoryState, 4);
+  EXPECT_EQ(state.History.Query.HistoryState, HistoryPhase::Failed);
   EXPECT_TRUE(state.Engine.ReadQueue.Empty());
 }
 
@@ -134,37 +135,37 @@ TEST_F(QqTest, AnswerToAnotherRequestIsSkipped) {
 }
 
 TEST_F(QqTest, WriteAnswerCompletesTheUserPosition) {
-  state.Query.HistoryState = 8;
-  state.Query.HistoryUser = 1;
-  state.Query.HistoryTop = 130;
-  state.Query.HistoryStation = 1;
-  state.Query.HistoryRecordIndex = 0;
-  st.HistoryData = std::make_unique<HistoryImage>();
+  state.History.Query.HistoryState = HistoryPhase::WritingUserPos;
+  state.History.Query.HistoryUser = 1;
+  state.History.Query.HistoryTop = 130;
+  state.History.Query.HistoryStation = 1;
+  state.History.Query.HistoryRecordIndex = 0;
+  image() = std::make_unique<HistoryImage>();
   const std::uint32_t seconds = 5097600;  // 29 February 2000
-  for (int i = 0; i < 4; ++i) st.HistoryData->Bytes[static_cast<std::size_t>(2 + i)] = static_cast<std::uint8_t>(seconds >> (8 * i));
+  for (int i = 0; i < 4; ++i) image()->Bytes[static_cast<std::size_t>(2 + i)] = static_cast<std::uint8_t>(seconds >> (8 * i));
   ASSERT_EQ(Decode("QQ", Sent(15, Hex("BA 01 05 82 00 00 00"))), 1);
-  EXPECT_EQ(state.Query.HistoryState, 255);
-  EXPECT_EQ(state.Query.HistoryUserPos, 130);
+  EXPECT_EQ(state.History.Query.HistoryState, HistoryPhase::Finished);
+  EXPECT_EQ(state.History.Query.HistoryUserPos, 130);
   EXPECT_EQ(Event(), "HDB: z\xE1pis nov\xE9 \"UserPos\" provedeno. QQ/z\xE1pis");
-  EXPECT_EQ(state.Query.DateWords, (std::array<std::uint16_t, 6>{29, 2, 2000, 0, 0, 0}));
+  EXPECT_EQ(state.History.Query.DateWords, (std::array<std::uint16_t, 6>{29, 2, 2000, 0, 0, 0}));
 }
 
 TEST_F(QqTest, HistoryImageAnswersWhileReadingRecords) {
   const std::string data = Hex("11 22 33");
   const std::string body = "QN" + Hex("F1 FE FF 03") + data + Hex("00");
   ASSERT_EQ(Decode(body), 1);
-  EXPECT_FALSE(st.HistoryData);  // not reading records
-  state.Query.HistoryState = 2;
+  EXPECT_FALSE(image());  // not reading records
+  state.History.Query.HistoryState = HistoryPhase::ReadingRecords;
   ASSERT_EQ(Decode(body), 1);
-  ASSERT_TRUE(st.HistoryData);
-  EXPECT_EQ(st.HistoryData->Bytes[65536 + 0xFFFE], 0x11);
-  EXPECT_EQ(st.HistoryData->Bytes[65536 + 0xFFFF], 0x22);
-  EXPECT_EQ(st.HistoryData->Bytes[65536 + 0x10000], 0x33);
+  ASSERT_TRUE(image());
+  EXPECT_EQ(image()->Bytes[65536 + 0xFFFE], 0x11);
+  EXPECT_EQ(image()->Bytes[65536 + 0xFFFF], 0x22);
+  EXPECT_EQ(image()->Bytes[65536 + 0x10000], 0x33);
   // Bank 247 near the end: bytes beyond the image are dropped.
   ASSERT_EQ(Decode("QN" + Hex("F7 1E A1 03") + data + Hex("00")), 1);
-  EXPECT_EQ(st.HistoryData->Bytes[499998], 0x11);
-  EXPECT_EQ(st.HistoryData->Bytes[499999], 0x22);
-  EXPECT_EQ(state.Query.HistoryBusy, 0);
+  EXPECT_EQ(image()->Bytes[499998], 0x11);
+  EXPECT_EQ(image()->Bytes[499999], 0x22);
+  EXPECT_EQ(state.History.Query.HistoryBusy, 0);
 }
 
 std::string SampleData() {
@@ -180,25 +181,25 @@ std::string SampleData() {
 
 TEST_F(QqTest, SamplesOfTheSelectedPeriod) {
   std::uint8_t hostBuffer[64] = {};
-  state.HostBuffer = hostBuffer;
-  state.HistorySamplesActive = 1;
-  state.HistoryPeriod = 2;
+  state.Samples.HostBuffer = hostBuffer;
+  state.Samples.HistorySamplesActive = 1;
+  state.Samples.HistoryPeriod = 2;
   const std::uint16_t a = 0x8000 + 87 * 186;
   const std::string header = std::string("QN") + "H" + std::string{static_cast<char>(a & 0xFF), static_cast<char>(a >> 8)} + Hex("BA");
   ASSERT_EQ(Decode(header + SampleData() + Hex("00")), 1);  // kind 72 with period 2
-  EXPECT_EQ((*state.HistorySamples)[523].Status, 0);
+  EXPECT_EQ((*state.Samples.HistorySamples)[523].Status, 0);
   EXPECT_EQ(Event().find("vzorky"), std::string::npos);
 
   std::string body = header;
   body[2] = 'L';  // kind 76
   ASSERT_EQ(Decode(body + SampleData() + Hex("00")), 1);
-  const HistorySample& s = (*state.HistorySamples)[528];
+  const HistorySample& s = (*state.Samples.HistorySamples)[528];
   EXPECT_EQ(s.Time, (std::array<std::uint8_t, 6>{24, 12, 31, 23, 59, 58}));
   EXPECT_EQ(s.Status, 5);
   EXPECT_EQ(s.Values[7].str(), std::string("\x07\x05\x55", 3));
-  EXPECT_EQ((*state.HistorySamples)[523].Status, 0);
+  EXPECT_EQ((*state.Samples.HistorySamples)[523].Status, 0);
   EXPECT_NE(Event().find("vzorky (523 a\x9E 528) "), std::string::npos);
-  EXPECT_EQ(state.HistorySamplesActive, 0);
+  EXPECT_EQ(state.Samples.HistorySamplesActive, 0);
   EXPECT_EQ(hostBuffer[8], 528 & 0xFF);
   EXPECT_EQ(hostBuffer[9], 528 >> 8);
   EXPECT_EQ(hostBuffer[24], 2);

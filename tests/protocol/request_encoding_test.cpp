@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "protocol/framing.h"
 #include "protocol_fixture.h"
 
@@ -21,7 +21,7 @@ class CodeMessTest : public testing::ProtocolFixture {
   std::string Body(std::uint32_t kind, std::uint16_t item = 1, std::string data = {}, MemoryBlock* block = nullptr) {
     Request r;
     r.Station = 1;
-    r.Kind = kind;
+    r.Kind = static_cast<RequestKind>(kind);
     r.Item = item;
     r.Data = data;
     r.Block = block;
@@ -131,11 +131,11 @@ TEST_F(CodeMessTest, MemoryBlocksAddressTheirItems) {
 }
 
 TEST_F(CodeMessTest, HeaderForms) {
-  state.MasterAddress = 1;
+  state.Config.MasterAddress = 1;
   st.Retranslation = 3;
   Request r;
   r.Station = 1;
-  r.Kind = 11;
+  r.Kind = static_cast<RequestKind>(11);
   EXPECT_EQ(HexOf(CodeMess(state, r)), "03 05 59 01 05 01 5A");
   st.Phone = "123";
   EXPECT_EQ(HexOf(CodeMess(state, r).view().substr(0, 7)), "05 06 54 03 31 32 33");
@@ -145,7 +145,7 @@ TEST_F(CodeMessTest, HeaderForms) {
 
 TEST_F(CodeMessTest, UnknownStationsGiveNoFrame) {
   Request r;
-  r.Kind = 11;
+  r.Kind = static_cast<RequestKind>(11);
   r.Station = 0;
   EXPECT_TRUE(CodeMess(state, r).empty());
   r.Station = 101;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
 #include "serial/clock.h"
@@ -73,13 +73,13 @@ class ConfigurePortTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(pty_.ok());
     InitDriverState(state_);
-    state_.PortNumber = 2;
-    state_.Baud = 2400;
-    state_.DataBits = 8;
-    state_.Parity = 1;
-    state_.StopBits = 1;
-    state_.ComOptions = 1u << 5;
-    state_.BufferSize = 4096;
+    state_.Config.PortNumber = 2;
+    state_.Config.Baud = 2400;
+    state_.Config.DataBits = 8;
+    state_.Config.Parity = 1;
+    state_.Config.StopBits = 1;
+    state_.Config.ComOptions = 1u << 5;
+    state_.Config.BufferSize = 4096;
     pty_.BindToPort(2);
   }
   void TearDown() override { ::unsetenv("QZ_COM2"); }
@@ -135,14 +135,14 @@ TEST_F(ConfigurePortTest, OpensWithTheComSettingsAndReportsThePort) {
 }
 
 TEST_F(ConfigurePortTest, RateOutsideTheListKeepsThePreviousRate) {
-  state_.Baud = 1000;
+  state_.Config.Baud = 1000;
   ConfigurePort(&window_, port_, state_);
   EXPECT_TRUE(port_.Active());
   EXPECT_EQ(Events(), std::vector<std::string>{"Inicializace portu: COM2 9600Bd"});
 }
 
 TEST_F(ConfigurePortTest, OnlyTheLowByteOfThePortNumberCounts) {
-  state_.PortNumber = 0x0102;
+  state_.Config.PortNumber = 0x0102;
   ConfigurePort(&window_, port_, state_);
   EXPECT_TRUE(port_.Active());
   EXPECT_EQ(port_.Port(), 2);
@@ -165,7 +165,7 @@ TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
 TEST_F(ConfigurePortTest, ReconfiguringAnOpenPortReopensItOnce) {
   ConfigurePort(&window_, port_, state_);
   ASSERT_TRUE(port_.Active());
-  state_.Baud = 19200;
+  state_.Config.Baud = 19200;
   ConfigurePort(&window_, port_, state_);
   ASSERT_TRUE(port_.Active());
   termios t{};

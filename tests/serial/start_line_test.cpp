@@ -100,7 +100,7 @@ TEST_P(StartLineRate, ReachesThePortOrKeeps9600) {
   std::string failure;
   ASSERT_TRUE(Start(With(ValidFile(), "BAUD 9600", std::string("BAUD ") + c.Written), failure)) << failure;
   ASSERT_TRUE(h_->Port->Active());
-  EXPECT_EQ(h_->State->Baud, c.Held);
+  EXPECT_EQ(h_->State->Config.Baud, c.Held);
   EXPECT_TRUE(Contains(EventList(), "COM1, " + std::to_string(c.Held) + " 8 N 1"));
   EXPECT_EQ(h_->Port->Baudrate(), c.PortRate);
   EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 " + std::to_string(c.PortRate) + "Bd"));
@@ -134,7 +134,7 @@ TEST_F(StartLineTest, MissingPortFailsInitButKeepsTheStations) {
   EXPECT_EQ(failure, Cp("Chyba instalace COM-portu !"));
   EXPECT_FALSE(h_->Port->Active());
   EXPECT_EQ(h_->Running, 0);
-  EXPECT_EQ(h_->State->StationCount, 1);
+  EXPECT_EQ(h_->State->Config.StationCount, 1);
   EXPECT_TRUE(Contains(EventList(), "Inicializace portu: COM1 9600Bd"));
   EXPECT_TRUE(Contains(EventList(), Cp("Chyba při otevření portu !")));
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "civil_time.h"
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "cuc_file.h"
 #include "hdb_file.h"
 #include "request_text.h"

@@ -180,7 +180,7 @@ ChannelInfo DescribeChannel(const Layout& layout, long channel) {
   if (channel < 1 || channel > kMaxChannel || !layout.Config) return info;
   const auto ch = static_cast<std::uint16_t>(channel);
   qz::DriverState& state = *layout.Config;
-  if (const qz::QqMatch qq = qz::FindQqByKey(state, ch); qq.Variable) {
+  if (const qz::QqMatch qq = qz::FindQqByKey(state.Config, ch); qq.Variable) {
     const qz::QqVariable& v = *qq.Variable;
     const QqLayout q{v.Key, v.Block, v.Group, v.Item, v.Type, v.Direction};
     info.Exists = true;

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "config/par_file.h"
-#include "config/paths.h"
+#include "diag/paths.h"
 #include "diag/cp1250.h"
 #include "diag/log.h"
 #include "host/sample_file.h"
@@ -43,8 +43,8 @@ FileLocations FilesOf(qz::DriverState& state, bool logOn) {
   FileLocations f;
   f.HdbFolder = qz::HostExecutableFolder();
   if (logOn) {
-    qz::EnableLogging(state);  // names the default log as the driver does
-    f.Log = qz::HostPath(state.LogFileName.view());
+    state.Log.Enable(state.Config.DriverName.view());  // names the default log as the driver does
+    f.Log = qz::HostPath(state.Log.FileName());
   }
   f.SampleFolder = qz::SampleFolder(state);
   return f;
@@ -60,19 +60,19 @@ const StationLayout* Layout::Station(int number) const {
 std::optional<Layout> ReadLayout(const std::string& parFile, const std::string& driverName, std::string& error) {
   auto state = std::make_shared<qz::DriverState>();
   qz::InitDriverState(*state);
-  state->DriverName = driverName.substr(0, 255);
-  state->ParFileName = parFile;
+  state->Config.DriverName = driverName.substr(0, 255);
+  state->Config.ParFileName = parFile;
   qz::ParLoadReport report;
   report.DryRun = true;  // the driver itself logs, not the harness
-  if (!qz::LoadParameterFile(*state, nullptr, &report)) {
-    error = qz::Cp1250ToUtf8(state->ParseErrorText.view()) + " (line " + std::to_string(report.Line) + ")";
+  if (!qz::LoadParameterFile(state->Config, state->Log, nullptr, &report)) {
+    error = qz::Cp1250ToUtf8(state->Config.ParseErrorText.view()) + " (line " + std::to_string(report.Line) + ")";
     return std::nullopt;
   }
   Layout layout;
-  layout.PortNumber = state->PortNumber;
-  layout.Baud = state->Baud;
-  for (int n = 1; n <= state->StationCount; ++n) {
-    const qz::StationRecord& st = state->Station(n);
+  layout.PortNumber = state->Config.PortNumber;
+  layout.Baud = state->Config.Baud;
+  for (int n = 1; n <= state->Config.StationCount; ++n) {
+    const qz::StationRecord& st = state->Config.Station(n);
     StationLayout s;
     s.Number = n;
     s.Name = qz::Cp1250ToUtf8(st.Name.view());

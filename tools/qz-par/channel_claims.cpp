@@ -22,8 +22,8 @@ void AddStatus(std::vector<ChannelClaim>& out, int n, const StationRecord& st, S
 
 std::vector<ChannelClaim> ClaimsOf(const DriverState& state) {
   std::vector<ChannelClaim> out;
-  for (int n = 1; n <= state.StationCount && n <= kMaxStations; ++n) {
-    const StationRecord& st = state.Station(n);
+  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
+    const StationRecord& st = state.Config.Station(n);
     Add(out, n, "binary inputs", st.ChannelBI, st.NumBinarIn);
     Add(out, n, "binary outputs", st.ChannelBO, st.NumBinarOut);
     Add(out, n, "analog inputs", st.ChannelAI, st.NumAnalogIn);

@@ -143,8 +143,8 @@ std::vector<ChannelRow> ChannelMap(DriverState& state) {
     const auto k = static_cast<std::uint16_t>(channel);
     // A QQ variable's key takes the channel before any station item.
     if (index.MayBeQqKey(k)) {
-      if (const QqMatch q = FindQqByKey(state, k); q.Variable) {
-        rows.push_back({channel, q.Station, "QQ", QqPosition(state.Station(q.Station), q.Variable),
+      if (const QqMatch q = FindQqByKey(state.Config, k); q.Variable) {
+        rows.push_back({channel, q.Station, "QQ", QqPosition(state.Config.Station(q.Station), q.Variable),
                         QqTypeCode(q.Variable->Type), QqAccess(q.Variable->Direction)});
         continue;
       }

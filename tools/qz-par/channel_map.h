@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 
 namespace qz::tool {
 

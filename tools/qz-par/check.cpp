@@ -17,8 +17,8 @@ namespace {
 std::unique_ptr<DriverState> FreshState(const std::string& file) {
   auto state = std::make_unique<DriverState>();
   InitDriverState(*state);
-  state->DriverName = "QZPAR";
-  state->ParFileName = file;
+  state->Config.DriverName = "QZPAR";
+  state->Config.ParFileName = file;
   return state;
 }
 
@@ -28,7 +28,7 @@ void StationsEnd(const CheckOutcome& o, const LoadTrace& trace, std::vector<Find
   const int line = ErrorLine(o.Report.StationsEnd, trace, o.Report.StationsEndLine);
   out.push_back({line, "stations-end",
                  Cp1250ToUtf8(o.Report.StationsEnd) + " - the stations end here; station " +
-                     std::to_string(o.State->StationCount) +
+                     std::to_string(o.State->Config.StationCount) +
                      " is counted with what was read so far and later groups are not read"});
 }
 
@@ -60,13 +60,13 @@ CheckOutcome CheckText(const std::string& file, std::string_view bytes) {
   LoadTrace trace;
   o.Report.DryRun = true;  // checking writes no log
   o.Report.Observer = &trace;
-  o.Loaded = LoadParameterText(*o.State, nullptr, bytes, &o.Report);
+  o.Loaded = LoadParameterText(o.State->Config, o.State->Log, nullptr, bytes, &o.Report);
   o.Report.Observer = nullptr;
 
   std::vector<Finding> warnings = EncodingFindings(bytes);
   std::vector<Finding> strict = StrictFindings(*o.State, trace);
   if (!o.Loaded) {
-    o.ErrorCp1250 = o.State->ParseErrorText.str();
+    o.ErrorCp1250 = o.State->Config.ParseErrorText.str();
     o.ErrorLine = ErrorLine(o.ErrorCp1250, trace, o.Report.Line);
     // The error itself names the rejected value.
     BadKeyword bad;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "channel_claims.h"
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "finding.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
 
@@ -49,26 +49,26 @@ StationSetup FromRecord(const DriverState& state, const StationRecord& s) {
 
 void FromState(const DriverState& state, SimSetup& out) {
   out = SimSetup{};
-  out.Line.Prefix = state.Prefix.str();
-  out.Line.Suffix = state.Suffix.str();
-  out.Line.PreSuffix = state.PreSuffix.str();
-  out.Line.MasterAddress = state.MasterAddress;
-  if (state.Baud > 0) out.Baud = state.Baud;
-  const int data = state.DataBits >= 5 && state.DataBits <= 8 ? state.DataBits : 8;
-  const int stop = state.StopBits == 2 ? 2 : 1;
-  out.BitsPerChar = 1 + data + (state.Parity != 0 ? 1 : 0) + stop;
-  out.DataBits = state.DataBits;
-  out.Parity = state.Parity;
-  out.StopBits = state.StopBits;
-  const double answer = state.AnswerTime.value();
+  out.Line.Prefix = state.Config.Prefix.str();
+  out.Line.Suffix = state.Config.Suffix.str();
+  out.Line.PreSuffix = state.Config.PreSuffix.str();
+  out.Line.MasterAddress = state.Config.MasterAddress;
+  if (state.Config.Baud > 0) out.Baud = state.Config.Baud;
+  const int data = state.Config.DataBits >= 5 && state.Config.DataBits <= 8 ? state.Config.DataBits : 8;
+  const int stop = state.Config.StopBits == 2 ? 2 : 1;
+  out.BitsPerChar = 1 + data + (state.Config.Parity != 0 ? 1 : 0) + stop;
+  out.DataBits = state.Config.DataBits;
+  out.Parity = state.Config.Parity;
+  out.StopBits = state.Config.StopBits;
+  const double answer = state.Config.AnswerTime.value();
   if (answer > 0 && answer < 3600) out.AnswerTimeMs = static_cast<int>(std::lround(answer * 1000));
-  out.SilenceWaitMs = state.SilenceWait;
-  for (int n = 1; n <= state.StationCount; ++n) out.Stations.push_back(FromRecord(state, state.Station(n)));
+  out.SilenceWaitMs = state.Config.SilenceWait;
+  for (int n = 1; n <= state.Config.StationCount; ++n) out.Stations.push_back(FromRecord(state, state.Config.Station(n)));
 }
 
 bool Finish(bool ok, const DriverState& state, SimSetup& out, std::string& error) {
-  if (!ok || state.StationCount == 0) {
-    error = Cp1250ToUtf8(state.ParseErrorText.view());
+  if (!ok || state.Config.StationCount == 0) {
+    error = Cp1250ToUtf8(state.Config.ParseErrorText.view());
     if (error.empty()) error = "no station in the parameter file";
     return false;
   }
@@ -81,22 +81,22 @@ bool Finish(bool ok, const DriverState& state, SimSetup& out, std::string& error
 bool LoadSetupFile(const std::string& path, SimSetup& out, std::string& error) {
   auto state = std::make_unique<DriverState>();
   InitDriverState(*state);
-  state->DriverName = "QZSIM";
-  state->ParFileName = path;
+  state->Config.DriverName = "QZSIM";
+  state->Config.ParFileName = path;
   ParLoadReport report;
   report.DryRun = true;  // the simulator writes no driver log
-  const bool ok = LoadParameterFile(*state, nullptr, &report);
+  const bool ok = LoadParameterFile(state->Config, state->Log, nullptr, &report);
   return Finish(ok, *state, out, error);
 }
 
 bool LoadSetupText(std::string_view text, SimSetup& out, std::string& error) {
   auto state = std::make_unique<DriverState>();
   InitDriverState(*state);
-  state->DriverName = "QZSIM";
-  state->ParFileName = "sim.par";
+  state->Config.DriverName = "QZSIM";
+  state->Config.ParFileName = "sim.par";
   ParLoadReport report;
   report.DryRun = true;
-  const bool ok = LoadParameterText(*state, nullptr, text, &report);
+  const bool ok = LoadParameterText(state->Config, state->Log, nullptr, text, &report);
   return Finish(ok, *state, out, error);
 }
 

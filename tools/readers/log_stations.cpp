@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
 #include "diag/texts.h"
@@ -83,21 +83,21 @@ LogStations::~LogStations() = default;
 std::unique_ptr<LogStations> LogStations::Load(const std::string& parFile, std::string& error) {
   auto state = std::make_unique<DriverState>();
   InitDriverState(*state);
-  state->DriverName = "QZLOG";
-  state->ParFileName = parFile;
+  state->Config.DriverName = "QZLOG";
+  state->Config.ParFileName = parFile;
   ParLoadReport report;
   report.DryRun = true;  // reading a log writes none
-  if (!LoadParameterFile(*state, nullptr, &report)) {
-    error = Cp1250ToUtf8(state->ParseErrorText.view()) + " (line " + std::to_string(report.Line) + ")";
+  if (!LoadParameterFile(state->Config, state->Log, nullptr, &report)) {
+    error = Cp1250ToUtf8(state->Config.ParseErrorText.view()) + " (line " + std::to_string(report.Line) + ")";
     return nullptr;
   }
-  ClearStationValues(*state);
+  ClearStationValues(state->Config);
   return std::unique_ptr<LogStations>(new LogStations(std::move(state)));
 }
 
 const StationRecord* LogStations::ByAddress(int address) const {
-  for (int n = 1; n <= state_->StationCount; ++n) {
-    if (state_->Station(n).Address == address) return &state_->Station(n);
+  for (int n = 1; n <= state_->Config.StationCount; ++n) {
+    if (state_->Config.Station(n).Address == address) return &state_->Config.Station(n);
   }
   return nullptr;
 }
@@ -109,28 +109,28 @@ std::string LogStations::NameOf(int address) const {
 
 std::optional<int> LogStations::AddressByName(std::string_view text) const {
   const StationRecord* best = nullptr;
-  for (int n = 1; n <= state_->StationCount; ++n) {
-    const StationRecord& s = state_->Station(n);
+  for (int n = 1; n <= state_->Config.StationCount; ++n) {
+    const StationRecord& s = state_->Config.Station(n);
     if (!s.Name.empty() && text.starts_with(s.Name.view()) && (!best || s.Name.size() > best->Name.size())) best = &s;
   }
   if (!best) return std::nullopt;
   return best->Address;
 }
 
-int LogStations::PrefixLength() const { return static_cast<int>(state_->Prefix.size()); }
-std::size_t LogStations::PreSuffixLength() const { return state_->PreSuffix.size(); }
+int LogStations::PrefixLength() const { return static_cast<int>(state_->Config.Prefix.size()); }
+std::size_t LogStations::PreSuffixLength() const { return state_->Config.PreSuffix.size(); }
 
 DecodedAnswer LogStations::Decode(std::string_view received, std::string_view sent, int sentKind) {
   DriverState& s = *state_;
   // Sample answers count only for the period they were asked with.
-  if (sentKind == 72 || sentKind == 136) s.HistoryPeriod = 1;
-  if (sentKind == 76 || sentKind == 140) s.HistoryPeriod = 2;
-  if (sentKind == 80 || sentKind == 144) s.HistoryPeriod = 3;
-  s.PendingEventText = "";
+  if (sentKind == 72 || sentKind == 136) s.Samples.HistoryPeriod = 1;
+  if (sentKind == 76 || sentKind == 140) s.Samples.HistoryPeriod = 2;
+  if (sentKind == 80 || sentKind == 144) s.Samples.HistoryPeriod = 3;
+  s.Engine.PendingEventText = "";
   DecodedAnswer out;
   out.Known = DecodeMess(s, received, sent) == 1;
   if (!out.Known) return out;
-  std::string text = s.PendingEventText.str();
+  std::string text = s.Engine.PendingEventText.str();
   const std::size_t mark = text.find(text::kEvtAnswerMark);
   if (mark != std::string::npos) text.erase(0, mark + text::kEvtAnswerMark.size());
   const std::size_t nameEnd = text.find(text::kEvtAnswerNameEnd);

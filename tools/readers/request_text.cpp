@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "config/driver_state.h"
+#include "host/driver_state.h"
 #include "engine/request_queue.h"
 #include "hdb_file.h"
 #include "history/history_image.h"
@@ -71,7 +71,7 @@ std::string MemoryRead(std::string_view body, const StationRecord* s, bool input
 }
 
 std::string HistoryRead(int kind, std::string_view body) {
-  const std::uint32_t offset = static_cast<std::uint32_t>(kind - kKindHistoryFirst) * 65536u + WordAt(body, 3);
+  const std::uint32_t offset = static_cast<std::uint32_t>(kind - qz::KindByte(qz::RequestKind::HistoryFirst)) * 65536u + WordAt(body, 3);
   const std::uint8_t count = At(body, 5);
   std::string item = "bytes " + std::to_string(offset) + ".." + std::to_string(offset + count - 1);
   if (count != 0) {
@@ -91,7 +91,7 @@ std::string SampleRead(std::string_view body) {
 }  // namespace
 
 std::string KindName(int kind) {
-  if (kind >= static_cast<int>(kKindHistoryFirst) && kind <= static_cast<int>(kKindHistoryLast)) return "history";
+  if (kind >= qz::KindByte(qz::RequestKind::HistoryFirst) && kind <= qz::KindByte(qz::RequestKind::HistoryLast)) return "history";
   for (const KindRow& row : kKinds) {
     if (row.Kind == kind) return row.Name;
   }

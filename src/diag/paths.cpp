@@ -1,4 +1,4 @@
-#include "config/paths.h"
+#include "diag/paths.h"
 
 #include <cstdlib>
 #include <filesystem>

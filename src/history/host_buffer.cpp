@@ -1,4 +1,4 @@
-#include "host/host_buffer.h"
+#include "history/host_buffer.h"
 
 #include <cstring>
 

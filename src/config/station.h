@@ -1,22 +1,18 @@
 #pragma once
-// The one record of a driver instance: settings read from the parameter
-// file, the 100 station records, the reader's working fields, the log
-// settings, the history sample table and the engine's working fields.
+// A station on the line as the parameter file describes it: its address,
+// item counts and channel numbering, its QQ variables and memory blocks,
+// and the values and counters the driver keeps for it.
 //
 // Field names follow the driver's own vocabulary. Arrays count from 1.
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "config/index1.h"
 #include "config/real6.h"
 #include "config/short_str.h"
-#include "engine/engine_state.h"
-#include "history/history_image.h"
 
 namespace qz {
 
@@ -27,7 +23,6 @@ inline constexpr int kMaxAnalogIn = 64;
 inline constexpr int kMaxCounterIn = 48;
 inline constexpr int kMaxMemoryIn = 45;
 inline constexpr int kMaxMemoryOut = 100;
-inline constexpr int kHistorySampleCount = 528;
 inline constexpr std::uint16_t kNoAddress = 65535;
 
 // ---------------------------------------------------------------------------
@@ -202,171 +197,22 @@ struct StationRecord {
   std::uint16_t ChannelMO = 0;
   Array1<std::uint16_t, kStatusChannelCount> StatusChannels;
   std::unique_ptr<MemoryBlock> MemoryBlocks;
-  std::unique_ptr<HistoryImage> HistoryData;
 
   std::uint16_t& Status(StatusChannel c) { return StatusChannels[static_cast<std::size_t>(c)]; }
   std::uint16_t Status(StatusChannel c) const { return StatusChannels[static_cast<std::size_t>(c)]; }
 };
 
-// ---------------------------------------------------------------------------
-// History samples and the history query.
-
-struct HistorySample {
-  std::array<std::uint8_t, 6> Time{};
-  std::uint8_t Status = 0;
-  std::array<BoundedStr<3>, 8> Values;
-};
-
-struct HistoryQuery {
-  std::int32_t HistoryStation = 1;
-  std::int32_t HistoryUser = 1;
-  std::int32_t HistoryUserPos = 0;
-  std::int32_t HistoryTop = 0;
-  std::int32_t HistoryAux = 0;
-  std::int32_t HistoryCapacity = 0;
-  std::int32_t HistoryState = 0;
-  Real6 HistoryElapsed;
-  Real6 HistoryTimeout = 600.0;
-  std::uint16_t HistoryRecordIndex = 0;
-  std::uint8_t HistoryBusy = 0;
-  // day, month, year, hour, minute, second of the selected record
-  std::array<std::uint16_t, 6> DateWords{};
-};
-
-// ---------------------------------------------------------------------------
-
-struct DriverState {
-  DriverState();
-  ~DriverState();
-  DriverState(const DriverState&) = delete;
-  DriverState& operator=(const DriverState&) = delete;
-
-  // Set by Done: the communication thread's cycle does no work and the queue
-  // waits give up.
-  std::atomic<std::uint8_t> StopRequest{0};
-
-  ShortStr KeyCodeTable;
-  Real6 FullSleepTimer;
-  std::unique_ptr<Array1<HistorySample, kHistorySampleCount>> HistorySamples;
-  std::uint16_t HistorySampleIndex = 1;
-  HistorySample HistoryCurrentSample;
-  std::uint8_t HostRequestFlag = 1;
-  HistoryQuery Query;
-  // Sample read-out: the period the host selected (1..3), the running flag
-  // and the host's registered sample buffer (none until SetBufferAddr).
-  std::uint8_t HistoryPeriod = 1;
-  std::uint8_t HistorySamplesActive = 0;
-  std::uint8_t* HostBuffer = nullptr;
-  // Host side of the sample read-out and of on-demand reads.
-  std::uint8_t OnDemandBlock = 0;         // non-zero: InputRequest queues nothing
-  std::uint8_t SampleStation = 0;         // station the host selected (channel 60000)
-  std::uint8_t SampleReadoutStation = 0;  // copy taken when a read-out starts; names the file
-  std::uint8_t SampleFileFlag = 0;        // 1: the last sample file was written completely
-  // Statistics time stamps (days since 1899-12-30, as date-time values);
-  // StartTime is the instance's start.
-  std::array<double, 5> StatisticsTimes{};
-
-  // Parameter-file reader.
-  CompareText ParseErrorText;
-  ShortStr ParFileName;
-  ShortStr RawToken;
-  CompareText CurrentToken;
-
-  // Indirect write that the host prepares through driver-level channels.
-  std::uint16_t HostWriteChannel = 1;
-  Real6 HostWriteValue;
-  std::uint8_t HostWritePending = 0;
-
-  std::uint8_t StationCount = 0;
-  Array1<std::unique_ptr<StationRecord>, kMaxStations> Stations;
-
-  // [GLOBAL]
-  std::uint8_t MasterAddress = 0;
-  ShortStr Prefix;
-  ShortStr Suffix;
-  ShortStr PreSuffix;
-  Real6 AnswerTime;
-  std::uint16_t SilenceWait = 0;
-  std::uint16_t RtsTimeOn = 0;
-  std::uint16_t RtsTimeOff = 0;
-  std::uint16_t DefAnalogInAddr = kNoAddress;
-  std::uint8_t NumMorvenError = 1;
-  ShortStr CucPath;
-  std::uint8_t StayInQueueOnTimeout = 0;
-  std::atomic<std::uint8_t> Beep{0};  // a host request may change it at any time
-
-  // [COM]
-  CompareText PortDriverName;
-  std::uint16_t PortNumber = 0;
-  std::uint16_t Irq = 0;
-  std::uint16_t BaseAddr = 0;
-  std::int32_t Baud = 0;  // Bd; the port's rates reach 256000
-  std::uint16_t DataBits = 0;
-  std::uint16_t Parity = 0;
-  std::uint16_t StopBits = 0;
-  std::uint16_t ComOptions = 0;
-  std::uint16_t BufferSize = 0;
-
-  // Log.
-  std::uint8_t LogEnabled = 0;
-  ShortStr LogFileName;
-  ShortStr DefaultLogName;
-  std::mutex LogLock;  // one log line at a time
-
-  std::uint8_t SelfReading = 1;
-  Real6 SleepTime = 600.0;
-  std::uint16_t SleepCount = 10;
-  std::int32_t IdleTime = 10;
-  ShortStr PendingEventText;
-  ShortStr DriverName = "QZDRK485";
-
-  // Queues, transaction machine, timers and line statistics.
-  EngineState Engine;
-
-  // The line state that the port set-up resets (ThreadPhase, LineSilence,
-  // PrefixBuffer, AnswerBuffer) lives in Engine below; the host's thread
-  // changes it only under the instance lock, like the communication thread.
-
-  StationRecord& Station(int n) { return *Stations[static_cast<std::size_t>(n)]; }
-  const StationRecord& Station(int n) const { return *Stations[static_cast<std::size_t>(n)]; }
-};
-
-// Gives every field its initial value and allocates the 100 station records
-// and the sample table. Fields the parameter file must set keep their value.
-bool InitDriverState(DriverState& state);
-
-// The channel numbering of ORIGINAL_CHANNELS for station n (1..100): station
-// n owns host channels (n-1)*500+1 .. (n-1)*500+500.
-void SetDefaultChannels(DriverState& state, int n);
-
-// Clears the values and counters of all 100 stations after a load.
-void ClearStationValues(DriverState& state);
-
-// Clears one history sample: time and status 0, every value the Float24 0.
-void ClearHistorySample(HistorySample& sample);
-
 // Links a copy of the definition behind the last element of the list.
 void AppendQqVariable(StationRecord& station, const QqVariable& definition);
 void AppendMemoryBlock(StationRecord& station, const MemoryBlock& definition);
-
-struct QqMatch {
-  QqVariable* Variable = nullptr;
-  int Station = 0;  // FindQqByKey: station number of the variable
-  int Offset = 0;   // FindQqByAddress: item - Item (0..7 for STRING)
-};
-
-// First variable named by key over stations 1..StationCount in order.
-QqMatch FindQqByKey(DriverState& state, std::uint16_t key);
-
-// First variable of station n with that block and group whose item range
-// holds item.
-QqMatch FindQqByAddress(DriverState& state, int n, std::uint8_t block, std::uint8_t group,
-                        std::uint8_t item);
 
 // Frees a list element by element without recursion.
 template <class Node>
 void FreeList(std::unique_ptr<Node>& head) {
   while (head) head = std::move(head->Next);
 }
+
+// Clears the values and counters of one station after a load.
+void ClearStationValues(StationRecord& station);
 
 }  // namespace qz
