@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/driver_state.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/frame_assembler.h"
 #include "protocol/request_encoding.h"
 
@@ -63,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.Station = 1;
   request.Kind = (data[0] & 0x80) ? qz::RequestKind::QqWrite : qz::RequestKind::QqRead;
   request.Data = input.substr(0, sentLength);
-  const std::string sent = qz::CodeMess(state, request).str();
+  const std::string sent = qz::CodeMess(state.Config, state.Log, request).str();
   qz::ShortStr window;
   qz::ShortStr buffer;
-  qz::FrameAssembler assembler(state, window, buffer,
+  qz::FrameAssembler assembler(state.Config, state.Log, window, buffer,
                                [&](const qz::ShortStr& message) { qz::DecodeMess(state, message, sent); });
   qz::BufferInput line(input);
   assembler.Drain(line);

@@ -28,9 +28,10 @@
 
 #include "diag/log.h"
 #include "diag/statistics.h"
+#include "engine/engine_report.h"
 #include "engine/cycle.h"
 #include "host/driver_handle.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/framing.h"
 #include "qzdrk485.h"
 #include "support/fake_clock.h"
@@ -225,7 +226,7 @@ class Host {
     io_ = std::make_unique<qz::EngineIo>(qz::EngineIo{
         line_, clock_, [this](std::string_view text) {
           h_->State->Engine.PendingEventText = text;
-          qz::AddToMemo(*h_->State, h_->Window.get());
+          qz::AddToMemo(h_->State->Engine, h_->State->Log, h_->Window.get());
         },
         nullptr, [this](std::string_view label, std::string_view text) { h_->State->Log.Line(label, text); }});
     cycle_ = std::make_unique<qz::CommunicationCycle>(
@@ -233,7 +234,7 @@ class Host {
         [this](const qz::ReceivedEntry& e) {
           return qz::DecodeMess(*h_->State, e.Answer.view(), e.SentFrame.view(), e.Values);
         },
-        [this] { qz::ShowStatistics(*h_->State, h_->Window.get()); });
+        [this] { qz::ShowStatistics(qz::StatisticsFigures(h_->State->Engine), h_->Window.get()); });
   }
 
   void Identity(Input& in) {
@@ -308,7 +309,7 @@ class Host {
     std::string header;
     if (how & 0x40) header = {static_cast<char>(s.Config.MasterAddress), 0, 'Y', 0, static_cast<char>(s.Config.MasterAddress), static_cast<char>(station)};
     else header = {static_cast<char>(station), 0};
-    line_.Receive(qz::FrameMessage(s, header, body).view());
+    line_.Receive(qz::FrameMessage(s.Config, header, body).view());
   }
 
   void Cycles(Input& in) {

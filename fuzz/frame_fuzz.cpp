@@ -57,7 +57,7 @@ Run Feed(qz::DriverState& state, std::string_view stream, const std::vector<std:
   Run run;
   qz::ShortStr window;
   qz::ShortStr buffer;
-  qz::FrameAssembler assembler(state, window, buffer, [&](const qz::ShortStr& m) {
+  qz::FrameAssembler assembler(state.Config, state.Log, window, buffer, [&](const qz::ShortStr& m) {
     CheckMessage(state, m.str());
     run.Messages.push_back(m.str());
   });
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // bytes of the stream.
   const std::string body(stream.substr(0, std::min<std::size_t>(stream.size(), 200)));
   const std::string header{static_cast<char>(state.Config.MasterAddress), 0, 'Y', 0, 0, 5};
-  const qz::ShortStr frame = qz::FrameMessage(state, header, body);
+  const qz::ShortStr frame = qz::FrameMessage(state.Config, header, body);
   const std::size_t messageLength = header.size() + body.size() + state.Config.PreSuffix.size() + 1;
   const bool whole_frame = state.Config.Prefix.size() + messageLength + state.Config.Suffix.size() <= qz::kMaxFrame &&
                            messageLength <= qz::kMaxFrame;

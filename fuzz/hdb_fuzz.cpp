@@ -122,13 +122,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qz::InitDriverState(*state);
   state->Config.DriverName = "FUZZ";
   state->Config.StationCount = 2;
+  const qz::HdbFiles files{state->Config.DriverName.view(), state->Log};
   const std::string name = Folder() + "/FUZZ1.hdb";
-  if (qz::HistoryFileName(*state, 1) != name) Fail();
+  if (qz::HistoryFileName(state->Config.DriverName.view(), 1) != name) Fail();
   {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   }
-  std::unique_ptr<qz::HistoryImage> image = qz::LoadHistory(*state, 1);
+  std::unique_ptr<qz::HistoryImage> image = qz::LoadHistory(files, 1);
   if (!image || image->Bytes.size() != qz::kHistoryImageSize) Fail();
   if (length >= qz::kHistoryImageSize) {
     if (std::memcmp(image->Bytes.data(), file.data(), qz::kHistoryImageSize) != 0) Fail();
@@ -137,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (b != 0) Fail();
     }
   }
-  if (qz::LoadHistory(*state, 2)) Fail();  // no file, no image
+  if (qz::LoadHistory(files, 2)) Fail();  // no file, no image
 
   // Records the host selects.
   for (int k = 0; k < 4; ++k) {
@@ -178,8 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Saved and loaded again: the same image.
-  if (!qz::SaveHistory(*state, 1, *image)) Fail();
-  const std::unique_ptr<qz::HistoryImage> again = qz::LoadHistory(*state, 1);
+  if (!qz::SaveHistory(files, 1, *image)) Fail();
+  const std::unique_ptr<qz::HistoryImage> again = qz::LoadHistory(files, 1);
   if (!again || again->Bytes != image->Bytes) Fail();
   std::filesystem::remove(name);
   return 0;

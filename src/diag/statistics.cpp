@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
@@ -55,27 +54,22 @@ std::size_t ProcessMemoryBytes() {
 #endif
 }
 
-void ShowStatistics(const DriverState& state, WindowModel* window) {
+void ShowStatistics(const LineFigures& figures, WindowModel* window) {
   if (!window) return;
-  const EngineState& e = state.Engine;
-  const double average = e.CycleCount > 0 ? e.CycleSumMs / e.CycleCount : 0.0;
-  window->SetStatusLine(StatusLine::Idle, Format(text::kLabelIdleFormat, e.CycleMs, e.MaxCycleMs, average));
-  window->SetStatusLine(StatusLine::Transmit,
-                        Format(text::kLabelTransmitFormat, static_cast<double>(e.ReadQueue.Count()),
-                               static_cast<double>(e.WriteQueue.Count())));
-  window->SetStatusLine(StatusLine::Packet, Format(text::kLabelPacketFormat, e.SentCount.value(),
-                                                   e.ReceivedCount.value(), e.ErrorCount.value()));
+  window->SetStatusLine(StatusLine::Idle, Format(text::kLabelIdleFormat, figures.CycleMs, figures.MaxCycleMs,
+                                                 figures.AverageCycleMs));
+  window->SetStatusLine(StatusLine::Transmit, Format(text::kLabelTransmitFormat, figures.ReadQueued, figures.WriteQueued));
+  window->SetStatusLine(StatusLine::Packet,
+                        Format(text::kLabelPacketFormat, figures.Sent, figures.Received, figures.Errors));
   std::string mem(text::kLabelMemPrefix);
   mem += GroupedThousands(ProcessMemoryBytes() / 1024);
   mem += text::kLabelMemSuffix;
   window->SetStatusLine(StatusLine::Mem, mem);
 }
 
-void AddToMemo(DriverState& state, WindowModel* window) {
-  if (state.Engine.PendingEventText.empty()) return;
-  AddEvent(window, state.Engine.PendingEventText.view());
-  state.Log.Line(text::kLogAddToMemo, state.Engine.PendingEventText.view());
-  state.Engine.PendingEventText.clear();
+void AddToMemo(std::string_view eventText, Log& log, WindowModel* window) {
+  AddEvent(window, eventText);
+  log.Line(text::kLogAddToMemo, eventText);
 }
 
 }  // namespace qz

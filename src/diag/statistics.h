@@ -4,17 +4,30 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace qz {
 
-struct DriverState;
+class Log;
 class WindowModel;
 
-// Cycle times, pending requests, message counters and memory in use.
-void ShowStatistics(const DriverState& state, WindowModel* window);
+// What the statistics lines show of the line, as the engine counts it.
+struct LineFigures {
+  double CycleMs = 0;
+  double MaxCycleMs = 0;
+  double AverageCycleMs = 0;
+  double ReadQueued = 0;
+  double WriteQueued = 0;
+  double Sent = 0;
+  double Received = 0;
+  double Errors = 0;
+};
 
-// Moves PendingEventText into the event list and the log, then empties it.
-void AddToMemo(DriverState& state, WindowModel* window);
+// Cycle times, pending requests, message counters and memory in use.
+void ShowStatistics(const LineFigures& figures, WindowModel* window);
+
+// Puts one event line into the event list and the log.
+void AddToMemo(std::string_view eventText, Log& log, WindowModel* window);
 
 // Bytes of memory the process uses (resident set on POSIX).
 std::size_t ProcessMemoryBytes();

@@ -8,6 +8,7 @@
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "history/history_state.h"
+#include "engine/line_control.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -49,13 +50,15 @@ Request UserPositionWrite(const HistoryQuery& query, std::int32_t position) {
   return r;
 }
 
-CommunicationCycle::CommunicationCycle(DriverState& state, EngineIo& io, Decoder decoder,
+CommunicationCycle::CommunicationCycle(const EngineRecords& records, EngineIo& io, Decoder decoder,
                                        std::function<void()> statistics)
-    : state_(state),
+    : config_(records.Config),
+      engine_(records.Engine),
+      query_(records.Query),
       io_(io),
       decoder_(std::move(decoder)),
       statistics_(std::move(statistics)),
-      machine_(state, io) {}
+      machine_(records, io) {}
 
 StepResult CommunicationCycle::Run(bool portOpen, std::int32_t idleMs) {
   MeasureCycle();
@@ -86,24 +89,24 @@ void CommunicationCycle::Work(bool portOpen, StepResult& next) {
   HandOverPending();
   const std::int64_t now = io_.Time.SteadyMs();
   next = portOpen ? machine_.Due(now) : StepResult{};
-  if (state_.Engine.Received.Count() > 0) next.At = now;
+  if (engine_.Received.Count() > 0) next.At = now;
 }
 
 // The times of the supervision that runs with the timers, whatever the
 // machine waits for.
 void CommunicationCycle::AddSupervisionTimes(std::int64_t nowMs, StepResult& next) const {
-  const EngineState& e = state_.Engine;
+  const EngineState& e = engine_;
   const auto due = [&](double ms) {
     const std::int64_t at = nowMs + static_cast<std::int64_t>(std::ceil(std::max(ms, 0.0)));
     if (!next.At || at < *next.At) next.At = at;
   };
   due(kStatisticsPeriodMs - e.Timer(PhaseTimer::Stats).value());
-  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state_.Config.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= config_.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = config_.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->SleepTimer.value() > 0) due(slot->SleepTimer.value() * 1000.0);
   }
-  if (state_.Engine.FullSleepTimer.value() > 0) due(state_.Engine.FullSleepTimer.value() * 1000.0);
-  const HistoryQuery& q = state_.History.Query;
+  if (engine_.FullSleepTimer.value() > 0) due(engine_.FullSleepTimer.value() * 1000.0);
+  const HistoryQuery& q = query_;
   if (q.HistoryState == HistoryPhase::ReadingRecords) {
     due((q.HistoryTimeout.value() - q.HistoryElapsed.value()) * 1000.0 + 1.0);
   }
@@ -111,7 +114,7 @@ void CommunicationCycle::AddSupervisionTimes(std::int64_t nowMs, StepResult& nex
 
 // A whole period: the work of the previous cycle and its idle sleep.
 void CommunicationCycle::MeasureCycle() {
-  EngineState& e = state_.Engine;
+  EngineState& e = engine_;
   const double now = DateTimeValue(io_.Time.Now());
   e.CycleMs = (now - e.LastCycleStart) * kMsPerDay;
   if (e.CycleMs > e.MaxCycleMs) e.MaxCycleMs = e.CycleMs;
@@ -121,12 +124,12 @@ void CommunicationCycle::MeasureCycle() {
 }
 
 void CommunicationCycle::HandOverPending() {
-  if (!state_.Engine.PendingEventText.empty()) io_.ShowEvent(state_.Engine.PendingEventText.view());
+  if (!engine_.PendingEventText.empty()) io_.ShowEvent(engine_.PendingEventText.view());
 }
 
 void CommunicationCycle::AdvanceTimers() {
-  EngineState& e = state_.Engine;
-  state_.Engine.PendingEventText.clear();
+  EngineState& e = engine_;
+  engine_.PendingEventText.clear();
   // Counted in milliseconds on the clock the machine's times are on, so
   // that its timings are met to the millisecond; the day's change is still
   // told by the time of day going back.
@@ -148,7 +151,7 @@ void CommunicationCycle::AdvanceTimers() {
     e.Timer(PhaseTimer::Stats) = 0.0;
     if (statistics_) statistics_();
   }
-  if (state_.History.Query.HistoryState == HistoryPhase::ReadingRecords) SuperviseHistory(seconds);
+  if (query_.HistoryState == HistoryPhase::ReadingRecords) SuperviseHistory(seconds);
   AdvanceStationSleep(seconds);
   AdvanceFullSleep(seconds);
   e.LastTimeOfDayMs = now;
@@ -157,8 +160,8 @@ void CommunicationCycle::AdvanceTimers() {
 }
 
 void CommunicationCycle::SuperviseHistory(double seconds) {
-  HistoryQuery& q = state_.History.Query;
-  EngineState& e = state_.Engine;
+  HistoryQuery& q = query_;
+  EngineState& e = engine_;
   Add(q.HistoryElapsed, seconds);
   if (!e.ReadQueue.HasHistoryRequests()) {
     // Every record request has left the queue: the station's user position
@@ -174,16 +177,16 @@ void CommunicationCycle::SuperviseHistory(double seconds) {
     io_.ShowEvent(text::kEvtHistoryTimeout);
     e.ReadQueue.Clear();
     e.WriteQueue.Clear();
-    ResetLine(io_.Line, state_);
+    ResetLine(io_.Line, engine_);
     e.ThreadPhase = Phase::Idle;
     e.LastSent.clear();
   }
 }
 
 void CommunicationCycle::AdvanceStationSleep(double seconds) {
-  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
-    if (!state_.Config.Stations[static_cast<std::size_t>(n)]) continue;
-    StationRecord& st = state_.Config.Station(n);
+  for (int n = 1; n <= config_.StationCount && n <= kMaxStations; ++n) {
+    if (!config_.Stations[static_cast<std::size_t>(n)]) continue;
+    StationRecord& st = config_.Station(n);
     Add(st.SilenceSeconds, seconds);
     if (st.SleepTimer.value() > 0) {
       Add(st.SleepTimer, -seconds);
@@ -197,16 +200,16 @@ void CommunicationCycle::AdvanceStationSleep(double seconds) {
 }
 
 void CommunicationCycle::AdvanceFullSleep(double seconds) {
-  if (state_.Engine.FullSleepTimer.value() <= 0) return;
-  Add(state_.Engine.FullSleepTimer, -seconds);
-  if (state_.Engine.FullSleepTimer.value() <= 0) {
-    state_.Engine.FullSleepTimer = 0.0;
+  if (engine_.FullSleepTimer.value() <= 0) return;
+  Add(engine_.FullSleepTimer, -seconds);
+  if (engine_.FullSleepTimer.value() <= 0) {
+    engine_.FullSleepTimer = 0.0;
     io_.ShowEvent(text::kEvtFullSleepEnd);
   }
 }
 
 void CommunicationCycle::ExtractData() {
-  EngineState& e = state_.Engine;
+  EngineState& e = engine_;
   const ReceivedEntry* entry = e.Received.Oldest();
   if (!entry) return;
   const int result = decoder_ ? decoder_(*entry) : 0;

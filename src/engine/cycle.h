@@ -5,8 +5,9 @@
 // transaction machine and decode at most one received answer. It tells
 // when the next cycle is due.
 
-#include "host/driver_state.h"
 #include "engine/engine_io.h"
+#include "engine/engine_records.h"
+#include "history/history_query.h"
 #include "engine/transaction_machine.h"
 
 namespace qz {
@@ -17,7 +18,7 @@ class CommunicationCycle {
   using Decoder = std::function<int(const ReceivedEntry&)>;
 
   // statistics: refreshes the window's statistics lines (once a second).
-  CommunicationCycle(DriverState& state, EngineIo& io, Decoder decoder, std::function<void()> statistics);
+  CommunicationCycle(const EngineRecords& records, EngineIo& io, Decoder decoder, std::function<void()> statistics);
 
   // Steps 2 to 7 of the cycle, repeated while the machine can move on at
   // once; portOpen: the machine steps only on an open port. Tells when the
@@ -42,7 +43,9 @@ class CommunicationCycle {
   void AdvanceFullSleep(double seconds);
   void HandOverPending();
 
-  DriverState& state_;
+  DriverConfig& config_;
+  EngineState& engine_;
+  HistoryQuery& query_;
   EngineIo& io_;
   Decoder decoder_;
   std::function<void()> statistics_;

@@ -2,7 +2,10 @@
 
 #include <string>
 
+#include "config/driver_config.h"
 #include "diag/texts.h"
+#include "engine/engine_state.h"
+#include "engine/line_control.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -18,40 +21,34 @@ bool BeganWithin(double timer, double sleepTime, double silence) {
 
 }  // namespace
 
-void LineOutage::Begin(const DriverState& state) {
-  const double silence = state.Engine.LineSilence.value();
-  const double sleepTime = state.Config.SleepTime.value();
+void LineOutage::Begin(const DriverConfig& config, const EngineState& engine) {
+  const double silence = engine.LineSilence.value();
+  const double sleepTime = config.SleepTime.value();
   sleepers_.reset();
-  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
-    if (!state.Config.Stations[static_cast<std::size_t>(n)]) continue;
-    if (BeganWithin(state.Config.Station(n).SleepTimer.value(), sleepTime, silence)) sleepers_.set(static_cast<std::size_t>(n));
+  for (int n = 1; n <= config.StationCount && n <= kMaxStations; ++n) {
+    if (!config.Stations[static_cast<std::size_t>(n)]) continue;
+    if (BeganWithin(config.Station(n).SleepTimer.value(), sleepTime, silence)) sleepers_.set(static_cast<std::size_t>(n));
   }
-  fullSleep_ = BeganWithin(state.Engine.FullSleepTimer.value(), sleepTime, silence);
+  fullSleep_ = BeganWithin(engine.FullSleepTimer.value(), sleepTime, silence);
 }
 
-void LineOutage::End(DriverState& state, SerialLine& line, const ShowEvent& show) {
-  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
-    if (!state.Config.Stations[static_cast<std::size_t>(n)]) continue;
-    StationRecord& st = state.Config.Station(n);
+void LineOutage::End(DriverConfig& config, EngineState& engine, SerialLine& line, const ShowEvent& show) {
+  for (int n = 1; n <= config.StationCount && n <= kMaxStations; ++n) {
+    if (!config.Stations[static_cast<std::size_t>(n)]) continue;
+    StationRecord& st = config.Station(n);
     if (sleepers_.test(static_cast<std::size_t>(n)) && st.SleepTimer.value() > 0) {
       st.SleepTimer = 0.0;
       if (show) show(st.Name.str() + std::string(text::kEvtSleepEnd));
     }
     if (st.SleepTimer.value() <= 0) st.TimeoutRun = 0;
   }
-  if (fullSleep_ && state.Engine.FullSleepTimer.value() > 0) {
-    state.Engine.FullSleepTimer = 0.0;
+  if (fullSleep_ && engine.FullSleepTimer.value() > 0) {
+    engine.FullSleepTimer = 0.0;
     if (show) show(text::kEvtFullSleepEnd);
   }
   sleepers_.reset();
   fullSleep_ = false;
-
-  EngineState& e = state.Engine;
-  e.LineSilence = 0.0;
-  e.ThreadPhase = Phase::Idle;
-  PurgeLine(line);
-  e.PrefixBuffer.clear();
-  e.AnswerBuffer.clear();
+  RestartLine(line, engine);
 }
 
 }  // namespace qz

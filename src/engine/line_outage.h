@@ -11,10 +11,12 @@
 #include <functional>
 #include <string_view>
 
-#include "host/driver_state.h"
+#include "config/station.h"
 
 namespace qz {
 
+struct DriverConfig;
+struct EngineState;
 class SerialLine;
 
 class LineOutage {
@@ -23,10 +25,10 @@ class LineOutage {
 
   // The port went away: notes the stations (and a full sleep) that fell
   // asleep since the line last carried an answer.
-  void Begin(const DriverState& state);
+  void Begin(const DriverConfig& config, const EngineState& engine);
   // The port is open again: wakes what Begin noted, clears the time-out runs
   // and restarts the line at its idle phase, as a port set-up does.
-  void End(DriverState& state, SerialLine& line, const ShowEvent& show);
+  void End(DriverConfig& config, EngineState& engine, SerialLine& line, const ShowEvent& show);
 
  private:
   std::bitset<kMaxStations + 1> sleepers_;

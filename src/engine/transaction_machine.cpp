@@ -53,25 +53,26 @@ RequestKind PollRingKind(std::uint16_t pollKind) {
   }
 }
 
-TransactionMachine::TransactionMachine(DriverState& state, EngineIo& io)
-    : state_(state),
-      engine_(state.Engine),
+TransactionMachine::TransactionMachine(const EngineRecords& records, EngineIo& io)
+    : config_(records.Config),
+      engine_(records.Engine),
+      log_(records.Log),
       io_(io),
-      assembler_(state, state.Engine.PrefixBuffer, state.Engine.AnswerBuffer,
+      assembler_(records.Config, records.Log, records.Engine.PrefixBuffer, records.Engine.AnswerBuffer,
                  [this](const ShortStr& message) { Receive(message); }) {}
 
 StationRecord* TransactionMachine::StationAt(int n) {
-  if (n < 1 || n > kMaxStations || !state_.Config.Stations[static_cast<std::size_t>(n)]) return nullptr;
-  return &state_.Config.Station(n);
+  if (n < 1 || n > kMaxStations || !config_.Stations[static_cast<std::size_t>(n)]) return nullptr;
+  return &config_.Station(n);
 }
 
 bool TransactionMachine::Asleep(int n) const {
-  if (n < 1 || n > kMaxStations || !state_.Config.Stations[static_cast<std::size_t>(n)]) return false;
-  return state_.Config.Station(n).SleepTimer.value() > 0;
+  if (n < 1 || n > kMaxStations || !config_.Stations[static_cast<std::size_t>(n)]) return false;
+  return config_.Station(n).SleepTimer.value() > 0;
 }
 
 StepResult TransactionMachine::Step(std::int64_t nowMs) {
-  if (state_.Engine.FullSleepTimer.value() != 0) return Due(nowMs);
+  if (engine_.FullSleepTimer.value() != 0) return Due(nowMs);
   switch (CurrentPhase()) {
     case Phase::Idle: ChooseAndSend(); break;
     case Phase::RtsLead: RtsLead(); break;
@@ -100,8 +101,8 @@ std::int64_t TimerDue(std::int64_t nowMs, double elapsed, double limit, bool str
 
 StepResult TransactionMachine::Due(std::int64_t nowMs) const {
   StepResult next;
-  if (state_.Engine.FullSleepTimer.value() != 0) {
-    next.At = TimerDue(nowMs, 0, state_.Engine.FullSleepTimer.value() * 1000.0, false);
+  if (engine_.FullSleepTimer.value() != 0) {
+    next.At = TimerDue(nowMs, 0, engine_.FullSleepTimer.value() * 1000.0, false);
     return next;
   }
   const auto answerDue = [&] {
@@ -110,7 +111,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
   switch (CurrentPhase()) {
     case Phase::RtsLead:
       next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOn).value(),
-                                               state_.Config.RtsTimeOn, false));
+                                               config_.RtsTimeOn, false));
       break;
     case Phase::Transmit:
       next.At = answerDue();
@@ -118,7 +119,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
       break;
     case Phase::RtsLag:
       next.At = std::min(answerDue(), TimerDue(nowMs, engine_.Timer(PhaseTimer::RtsOff).value(),
-                                               state_.Config.RtsTimeOff, false));
+                                               config_.RtsTimeOff, false));
       break;
     case Phase::AwaitAnswer:
       // Nothing sent: the next step only returns to the idle phase, which
@@ -134,7 +135,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
       break;
     case Phase::Silence:
       next.At = TimerDue(nowMs, engine_.Timer(PhaseTimer::Silence).value(),
-                         state_.Config.SilenceWait, true);
+                         config_.SilenceWait, true);
       break;
     default:  // idle, acknowledgement sent, time-out handling: at once
       next.At = nowMs;
@@ -146,7 +147,7 @@ StepResult TransactionMachine::Due(std::int64_t nowMs) const {
 // What the receive step needs waiting before it can take the next part of
 // a frame: a byte of the prefix, the address and length, or the rest.
 std::int32_t TransactionMachine::BytesAwaited() const {
-  if (engine_.PrefixBuffer != state_.Config.Prefix) return 1;
+  if (engine_.PrefixBuffer != config_.Prefix) return 1;
   if (engine_.AnswerBuffer.empty()) return 2;
   return std::max<std::int32_t>(1, engine_.AnswerBuffer.byte(1));
 }
@@ -177,7 +178,7 @@ bool TransactionMachine::ChooseFromWriteQueue(ShortStr& frame) {
   if (request.Kind == RequestKind::QqWrite && st) {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqWrite) + HexText(request.Data.view()) + ")");
   }
-  frame = CodeMess(state_, request);
+  frame = CodeMess(config_, log_, request);
   if (st) ++st->RequestCount;
   engine_.FromWriteQueue = 1;
   Log("prstynek", "station NOT sleep -> lets go / priority");
@@ -201,7 +202,7 @@ bool TransactionMachine::ChooseFromReadQueue(ShortStr& frame) {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtQqRead) + std::to_string(request.Data.size() / 3) +
                   std::string(text::kEvtQqReadEnd));
   }
-  frame = CodeMess(state_, request);
+  frame = CodeMess(config_, log_, request);
   if (st) ++st->RequestCount;
   engine_.FromReadQueue = 1;
   Log("prstynek", "station NOT sleep -> lets go");
@@ -221,7 +222,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
     AdvancePoll();
     const bool back = engine_.PollStation == station && engine_.PollKind == kind && engine_.PollItem == item;
     if (back || ++steps > kLongestTurn) {
-      if (state_.Engine.FullSleepTimer.value() == 0) state_.Engine.FullSleepTimer = state_.Config.SleepTime;
+      if (engine_.FullSleepTimer.value() == 0) engine_.FullSleepTimer = config_.SleepTime;
       Log("prstynek", "all stations sleep -> do nothing");
       return;
     }
@@ -230,7 +231,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
   request.Station = static_cast<std::uint8_t>(engine_.PollStation);
   request.Kind = PollRingKind(engine_.PollKind);
   request.Item = engine_.PollItem;
-  frame = CodeMess(state_, request);
+  frame = CodeMess(config_, log_, request);
   if (StationAt(request.Station)) ++StationAt(request.Station)->RequestCount;
 }
 
@@ -242,14 +243,14 @@ void TransactionMachine::ChooseAndSend() {
   bool fromQueue = false;
   if (!engine_.WriteQueue.Empty()) fromQueue = ChooseFromWriteQueue(frame);
   if (!fromQueue && !engine_.ReadQueue.Empty()) fromQueue = ChooseFromReadQueue(frame);
-  if (!fromQueue && state_.Config.SelfReading) ChooseFromPollRing(frame);
+  if (!fromQueue && config_.SelfReading) ChooseFromPollRing(frame);
 
   // A ring position that gives no frame (a station without counters) is
   // passed at once; a whole turn of them, or a queued request that cannot
   // be encoded, waits for the next wake.
-  const int longestTurn = std::max<int>(1, state_.Config.StationCount) * (5 + kMaxMemoryOut);
+  const int longestTurn = std::max<int>(1, config_.StationCount) * (5 + kMaxMemoryOut);
   if (!frame.empty()) emptyRingChoices_ = 0;
-  else if (!fromQueue && state_.Config.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
+  else if (!fromQueue && config_.SelfReading && emptyRingChoices_ < longestTurn) ++emptyRingChoices_;
   else emptyRingChoices_ = -1;
   if (!frame.empty()) {
     StartTransmission(frame);
@@ -263,7 +264,7 @@ void TransactionMachine::ChooseAndSend() {
 void TransactionMachine::StartTransmission(const ShortStr& frame) {
   Log("prstynek", "transmit now");
   engine_.TxMessage = frame;
-  if (state_.Config.RtsTimeOn != 0) {
+  if (config_.RtsTimeOn != 0) {
     Log("RTS ON", "START");
     engine_.Timer(PhaseTimer::RtsOn) = 0.0;
     SetRts(true);
@@ -285,7 +286,7 @@ void TransactionMachine::MarkActiveStation() {
     engine_.ActiveStation = head->Station;
     engine_.ActiveKind = KindByte(head->Kind);
     if (StationRecord* st = StationAt(head->Station)) st->Flags.in_now_comm = 1;
-  } else if (state_.Config.SelfReading) {
+  } else if (config_.SelfReading) {
     engine_.ActiveStation = static_cast<std::uint8_t>(engine_.PollStation);
     engine_.ActiveKind = static_cast<std::uint8_t>(engine_.PollKind);
   } else {
@@ -304,14 +305,14 @@ void TransactionMachine::AdvancePoll() {
   }
   if (++engine_.PollKind > 5) {
     engine_.PollKind = 1;
-    if (++engine_.PollStation > state_.Config.StationCount) engine_.PollStation = 1;
+    if (++engine_.PollStation > config_.StationCount) engine_.PollStation = 1;
   }
 }
 
 // --- Transmission ------------------------------------------------------------
 
 void TransactionMachine::SendRequest() {
-  expected_ = ExpectedAnswer(state_, engine_.TxMessage.view());
+  expected_ = ExpectedAnswer(config_, engine_.TxMessage.view());
   answersFrom_ = assembler_.Taken() + static_cast<std::uint64_t>(std::max(RxCount(io_.Line), 0));
   engine_.LastSent = engine_.TxMessage;
   Send(engine_.TxMessage, Phase::Transmit);
@@ -319,7 +320,7 @@ void TransactionMachine::SendRequest() {
 }
 
 void TransactionMachine::RtsLead() {
-  if (engine_.Timer(PhaseTimer::RtsOn).value() >= state_.Config.RtsTimeOn) {
+  if (engine_.Timer(PhaseTimer::RtsOn).value() >= config_.RtsTimeOn) {
     Log("RTS ON", "END");
     SetRts(true);
     SendRequest();
@@ -343,7 +344,7 @@ void TransactionMachine::Transmitting() {
 }
 
 void TransactionMachine::RtsLag() {
-  if (engine_.Timer(PhaseTimer::RtsOff).value() >= state_.Config.RtsTimeOff) {
+  if (engine_.Timer(PhaseTimer::RtsOff).value() >= config_.RtsTimeOff) {
     Log("RTS OFF", "END");
     SetRts(false);
     SetPhase(Phase::AwaitAnswer);
@@ -362,7 +363,7 @@ void TransactionMachine::AwaitAnswer() {
   // A report that came while the machine waits, not as the answer, is
   // acknowledged at once: the station expects it before the exchange ends.
   if (engine_.AckPending) {
-    SendText(io_.Line, state_, engine_.AckText.view(), kKeepPhase);
+    SendText(io_.Line, engine_.AckText.view());
     engine_.AckPending = 0;
     engine_.AckText.clear();
   }
@@ -404,8 +405,8 @@ bool TransactionMachine::IsStaleAnswer(const ShortStr& message) const {
   if (CarriesReport(message.view())) return false;
   const std::uint8_t sender = SenderAddress(message.view());
   if (expected_.Known && sender == expected_.Station) return true;
-  for (int n = 1; n <= state_.Config.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state_.Config.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= config_.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = config_.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->Address == sender) return answeredLast_[static_cast<std::size_t>(n)];
   }
   return false;
@@ -452,7 +453,7 @@ void TransactionMachine::QueueOutcome(bool success) {
   if (success) {
     if (!phone) {
       queue->RemoveHead();
-    } else if (st->ErrorRun >= state_.Config.NumMorvenError) {
+    } else if (st->ErrorRun >= config_.NumMorvenError) {
       st->ErrorRun = 0;
       st->Flags.in_last_com_err = 1;
       queue->RemoveHead();
@@ -464,8 +465,8 @@ void TransactionMachine::QueueOutcome(bool success) {
     return;
   }
   ++st->ErrorRun;
-  if (phone && st->ErrorRun >= state_.Config.NumMorvenError) {
-    if (state_.Config.StayInQueueOnTimeout) return;
+  if (phone && st->ErrorRun >= config_.NumMorvenError) {
+    if (config_.StayInQueueOnTimeout) return;
     st->Flags.in_last_com_err = 1;
     st->ErrorRun = 0;
     queue->RemoveHead();
@@ -475,7 +476,7 @@ void TransactionMachine::QueueOutcome(bool success) {
 }
 
 void TransactionMachine::Silence() {
-  if (engine_.Timer(PhaseTimer::Silence).value() > state_.Config.SilenceWait) {
+  if (engine_.Timer(PhaseTimer::Silence).value() > config_.SilenceWait) {
     if (engine_.AckPending) {
       Send(engine_.AckText, Phase::Acknowledge);
       engine_.AckPending = 0;
@@ -495,8 +496,8 @@ void TransactionMachine::HandleTimeout() {
     io_.ShowEvent(st->Name.str() + std::string(text::kEvtTimeout) + TimeoutStamp(io_.Time) + ")");
     ++st->TimeoutRun;
     ++st->TimeoutCount;
-    if (st->TimeoutRun >= state_.Config.SleepCount && st->SleepTimer.value() == 0 && state_.Config.SleepTime.value() != 0) {
-      st->SleepTimer = state_.Config.SleepTime;
+    if (st->TimeoutRun >= config_.SleepCount && st->SleepTimer.value() == 0 && config_.SleepTime.value() != 0) {
+      st->SleepTimer = config_.SleepTime;
       io_.ShowEvent(st->Name.str() + std::string(text::kEvtSleepStart));
     }
   }
@@ -507,15 +508,16 @@ void TransactionMachine::HandleTimeout() {
 // --- Line helpers --------------------------------------------------------------
 
 void TransactionMachine::Send(const ShortStr& text, Phase next) {
-  SendText(io_.Line, state_, text.view(), static_cast<std::uint8_t>(next));
+  engine_.ThreadPhase = next;
+  SendText(io_.Line, text.view());
 }
 
-bool TransactionMachine::TxDone() { return qz::TxDone(io_.Line, state_); }
+bool TransactionMachine::TxDone() { return qz::TxDone(io_.Line, engine_.ThreadPhase == Phase::Transmit); }
 
 void TransactionMachine::SetRts(bool on) { io_.Line.SetSignal(kRtsSignal, on); }
 
 void TransactionMachine::Beep(int frequency) {
-  if (state_.Config.Beep && io_.Beep) io_.Beep(frequency, 1);
+  if (config_.Beep && io_.Beep) io_.Beep(frequency, 1);
 }
 
 }  // namespace qz

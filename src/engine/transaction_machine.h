@@ -14,8 +14,10 @@
 #include <optional>
 #include <string_view>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "engine/engine_io.h"
+#include "engine/engine_records.h"
+#include "engine/engine_state.h"
 #include "protocol/answer_pairing.h"
 #include "protocol/frame_assembler.h"
 
@@ -35,7 +37,7 @@ struct StepResult {
 
 class TransactionMachine {
  public:
-  TransactionMachine(DriverState& state, EngineIo& io);
+  TransactionMachine(const EngineRecords& records, EngineIo& io);
 
   // One step at nowMs (the clock's SteadyMs); the cycle's timers have been
   // advanced to it.
@@ -83,10 +85,11 @@ class TransactionMachine {
   StationRecord* StationAt(int n);
   Phase CurrentPhase() const { return engine_.ThreadPhase; }
   void SetPhase(Phase p) { engine_.ThreadPhase = p; }
-  double AnswerTimeSeconds() const { return state_.Config.AnswerTime.value(); }
+  double AnswerTimeSeconds() const { return config_.AnswerTime.value(); }
 
-  DriverState& state_;
+  DriverConfig& config_;
   EngineState& engine_;
+  qz::Log& log_;
   EngineIo& io_;
   FrameAssembler assembler_;
   bool accepted_ = false;

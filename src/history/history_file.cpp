@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/driver_state.h"
 #include "diag/paths.h"
 #include "diag/log.h"
 #include "diag/texts.h"
@@ -43,46 +42,46 @@ bool ReadImage(const std::string& name, HistoryImage& image, std::string& proble
 
 // A file that would load as a cleared image goes aside, so that the cleared
 // image saved later does not take the place of what it still holds.
-void KeepAside(DriverState& state, const std::string& name, const std::string& problem, WindowModel* events) {
+void KeepAside(Log& log, const std::string& name, const std::string& problem, WindowModel* events) {
   std::string error;
   const std::string aside = KeepFileAside(name, error);
   if (!aside.empty()) {
     AddEvent(events, Format(text::kEvtHistoryKeptAside, BaseName(name), BaseName(aside)));
-    state.Log.Line(text::kLogHistory, Format(text::kLogHistoryKeptAside, name, problem, aside));
+    log.Line(text::kLogHistory, Format(text::kLogHistoryKeptAside, name, problem, aside));
   } else {
     AddEvent(events, Format(text::kEvtHistoryNotKeptAside, BaseName(name)));
-    state.Log.Line(text::kLogHistory, Format(text::kLogHistoryNotKeptAside, name, problem, error));
+    log.Line(text::kLogHistory, Format(text::kLogHistoryNotKeptAside, name, problem, error));
   }
 }
 
 }  // namespace
 
-std::string HistoryFileName(const DriverState& state, int station) {
-  return HostExecutableFolder() + state.Config.DriverName.str() + std::to_string(station) + std::string(text::kHistoryFileSuffix);
+std::string HistoryFileName(std::string_view driverName, int station) {
+  return HostExecutableFolder() + std::string(driverName) + std::to_string(station) + std::string(text::kHistoryFileSuffix);
 }
 
-std::unique_ptr<HistoryImage> LoadHistory(DriverState& state, int station, WindowModel* events) {
-  const std::string name = HistoryFileName(state, station);
+std::unique_ptr<HistoryImage> LoadHistory(const HdbFiles& files, int station, WindowModel* events) {
+  const std::string name = HistoryFileName(files.DriverName, station);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(name, ec)) return nullptr;
   auto image = std::make_unique<HistoryImage>();
   std::string problem;
   if (!ReadImage(name, *image, problem)) {
     std::fill(image->Bytes.begin(), image->Bytes.end(), std::uint8_t{0});
-    KeepAside(state, name, problem, events);
+    KeepAside(files.Log, name, problem, events);
   }
   return image;
 }
 
-bool SaveHistory(DriverState& state, int station, const HistoryImage& image, const ReplaceProbe& probe) {
-  const std::string name = HistoryFileName(state, station);
+bool SaveHistory(const HdbFiles& files, int station, const HistoryImage& image, const ReplaceProbe& probe) {
+  const std::string name = HistoryFileName(files.DriverName, station);
   const std::string_view bytes(reinterpret_cast<const char*>(image.Bytes.data()), image.Bytes.size());
   const ReplaceResult result = ReplaceFile(name, bytes, probe);
   if (!result.Ok) {
-    state.Log.Line(text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name + ": " + result.Error);
+    files.Log.Line(text::kLogHistory, std::string(text::kLogHistorySaveFailed) + name + ": " + result.Error);
     return false;
   }
-  if (result.WasLink) state.Log.Line(text::kLogHistory, Format(text::kLogHistoryLinkReplaced, name, result.LinkTarget));
+  if (result.WasLink) files.Log.Line(text::kLogHistory, Format(text::kLogHistoryLinkReplaced, name, result.LinkTarget));
   return true;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "host/driver_state.h"
 
 namespace qz {
 
@@ -41,10 +40,6 @@ std::vector<Request> HistoryReadoutRequests(int station, std::int32_t userPos, s
     AddPass(out, station, start, kHistoryMemoryBase + 10 * t - 1);
   }
   return out;
-}
-
-void PlanHistoryReadout(DriverState& state, int station, std::int32_t userPos, std::int32_t top) {
-  for (const Request& r : HistoryReadoutRequests(station, userPos, top)) state.Engine.ReadQueue.Insert(r);
 }
 
 HistoryDate DecodeHistoryTime(std::uint32_t seconds) {

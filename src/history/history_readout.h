@@ -13,8 +13,6 @@
 
 namespace qz {
 
-struct DriverState;
-
 inline constexpr std::size_t kHistoryChunk = 192;
 
 // The read requests (kinds 240..247, Item the 16-bit address, Data one
@@ -22,9 +20,6 @@ inline constexpr std::size_t kHistoryChunk = 192;
 // ring has wrapped (userPos > top) from userPos to the end of the image,
 // then from its start up to top.
 std::vector<Request> HistoryReadoutRequests(int station, std::int32_t userPos, std::int32_t top);
-
-// Inserts those requests into the read queue.
-void PlanHistoryReadout(DriverState& state, int station, std::int32_t userPos, std::int32_t top);
 
 struct HistoryDate {
   std::uint16_t Day = 1, Month = 1, Year = 2000, Hour = 0, Minute = 0, Second = 0;

@@ -5,11 +5,12 @@
 
 #include "diag/log.h"
 #include "diag/statistics.h"
+#include "engine/engine_report.h"
 #include "engine/cycle.h"
 #include "engine/drv_thread.h"
 #include "engine/line_outage.h"
 #include "host/driver_handle.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "serial/port_recovery.h"
 #include "serial/port_setup.h"
 
@@ -26,11 +27,11 @@ class Communication {
         io_{*h.Port, DefaultClock(), [this](std::string_view text) { HandOver(text); },
             [](int frequency, int ms) { Beep(frequency, ms); },
             [this](std::string_view label, std::string_view text) { h_.State->Log.Line(label, text); }},
-        cycle_(*h.State, io_,
+        cycle_(EngineRecordsOf(*h.State), io_,
                [this](const ReceivedEntry& e) {
                  return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
                },
-               [this] { ShowStatistics(*h_.State, h_.Window.get()); }),
+               [this] { ShowStatistics(StatisticsFigures(h_.State->Engine), h_.Window.get()); }),
         recovery_(*h.Port, io_.Time, PortRecovery::Listener{[this](std::int32_t code) { PortLost(code); },
                                                             [this] { PortBack(); }}),
         thread_(h.Lock, DrvThread::Hooks{
@@ -81,19 +82,19 @@ class Communication {
   }
 
   void PortLost(std::int32_t code) {
-    outage_.Begin(*h_.State);
+    outage_.Begin(h_.State->Config, h_.State->Engine);
     HandOver(PortLostText(h_.Port->Port(), code));
   }
 
   void PortBack() {
     HandOver(PortBackText(h_.Port->Port()));
-    outage_.End(*h_.State, *h_.Port, [this](std::string_view text) { HandOver(text); });
+    outage_.End(h_.State->Config, h_.State->Engine, *h_.Port, [this](std::string_view text) { HandOver(text); });
   }
 
   // Runs under the instance lock, like every other change of the window.
   void HandOver(std::string_view text) {
     h_.State->Engine.PendingEventText = text;
-    AddToMemo(*h_.State, h_.Window.get());
+    AddToMemo(h_.State->Engine, h_.State->Log, h_.Window.get());
   }
 
   static void Beep(int frequency, int ms) {

@@ -9,6 +9,7 @@
 
 #include "config/driver_config.h"
 #include "diag/log.h"
+#include "engine/engine_records.h"
 #include "engine/engine_state.h"
 #include "history/history_query.h"
 #include "history/sample_readout.h"
@@ -31,5 +32,10 @@ struct DriverState {
 
 // Gives every record its initial value; a registered host buffer stays.
 bool InitDriverState(DriverState& state);
+
+// The records of the instance that the communication engine works on.
+inline EngineRecords EngineRecordsOf(DriverState& state) {
+  return {state.Config, state.Engine, state.History.Query, state.Log};
+}
 
 }  // namespace qz

@@ -10,7 +10,7 @@
 #include "host/driver_handle.h"
 #include "history/host_buffer.h"
 #include "host/host_value.h"
-#include "engine/queue_requests.h"
+#include "host/queue_requests.h"
 #include "protocol/codecs.h"
 
 namespace qz {

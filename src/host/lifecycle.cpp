@@ -13,6 +13,7 @@
 #include "host/channel_lookup.h"
 #include "host/driver_handle.h"
 #include "host/communication.h"
+#include "engine/line_control.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -65,7 +66,7 @@ void ShowLoadedSettings(DriverHandle& h) {
 void LoadHistories(DriverHandle& h) {
   DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
-  for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) s.History.ImageSlot(n) = LoadHistory(s, n, h.Window.get());
+  for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) s.History.ImageSlot(n) = LoadHistory({s.Config.DriverName.view(), s.Log}, n, h.Window.get());
   UpdateHistoryDateWords(s.History, s.Config.StationCount);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
   h.State->Log.Line("init", "reset data stations OK");
@@ -75,7 +76,7 @@ void LoadHistories(DriverHandle& h) {
 // Opens the line and starts the communication thread; false when the port
 // cannot be opened.
 bool StartLine(DriverHandle& h) {
-  ConfigurePort(h.Window.get(), *h.Port, *h.State);
+  OpenLine(h.Window.get(), *h.Port, h.State->Config, h.State->Engine, h.State->Log);
   if (h.State->Config.SelfReading) h.State->Log.Line("LOADPARFILE", "PrstynekRUN=true");
   h.State->Engine.WriteQueue.Clear();
   h.State->Engine.ReadQueue.Clear();
@@ -199,7 +200,7 @@ void DisposeInstance(DriverHandle* h) {
     if (!slot) continue;  // Init never ran
     FreeList(slot->QqVariables);
     FreeList(slot->MemoryBlocks);
-    if (const HistoryImage* image = s.History.Image(n)) SaveHistory(s, n, *image);
+    if (const HistoryImage* image = s.History.Image(n)) SaveHistory({s.Config.DriverName.view(), s.Log}, n, *image);
     s.History.ImageSlot(n).reset();
     slot.reset();
   }

@@ -6,7 +6,7 @@
 #include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
-#include "engine/queue_requests.h"
+#include "host/queue_requests.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
 #include "host/channel_lookup.h"
@@ -16,6 +16,7 @@
 #include "history/history_state.h"
 #include "protocol/codecs.h"
 #include "serial/modem.h"
+#include "engine/line_control.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -153,14 +154,14 @@ void Writer::AbortHistoryReadout() {
 void Writer::SaveHistories() {
   for (int n = 1; n <= kMaxStations; ++n) {
     const HistoryImage* image = s_.History.Image(n);
-    if (image && s_.Config.Stations[static_cast<std::size_t>(n)]) SaveHistory(s_, n, *image);
+    if (image && s_.Config.Stations[static_cast<std::size_t>(n)]) SaveHistory({s_.Config.DriverName.view(), s_.Log}, n, *image);
   }
 }
 
 void Writer::ResetTheLine() {
   s_.Engine.ReadQueue.Clear();
   s_.Engine.WriteQueue.Clear();
-  ResetLine(*h_.Port, s_);
+  ResetLine(*h_.Port, s_.Engine);
   s_.Engine.ThreadPhase = Phase::Idle;
   s_.Engine.LastSent.clear();
 }
@@ -242,15 +243,15 @@ std::string Count(double x) { return RealText(x, 1, 0); }
 // header. Disconnecting empties the queues and hangs up.
 void Writer::Modem(StationRecord& st) {
   if (Byte() != 0) {
-    ConfigurePort(h_.Window.get(), *h_.Port, s_);
+    OpenLine(h_.Window.get(), *h_.Port, s_.Config, s_.Engine, s_.Log);
     st.Flags.in_connecting_modem = 1;
     return;
   }
   s_.Engine.ReadQueue.Clear();
   s_.Engine.WriteQueue.Clear();
-  ResetLine(*h_.Port, s_);
+  ResetLine(*h_.Port, s_.Engine);
   s_.Engine.ThreadPhase = Phase::Idle;
-  const int reported = ModemHangUp(*h_.Port, s_);
+  const int reported = ModemHangUp(*h_.Port, s_.Config, s_.Log);
   if (reported == 0) return;
   StationFlags& f = s_.Config.Station(reported).Flags;
   f.in_connecting_modem = 0;

@@ -10,11 +10,13 @@
 
 namespace qz {
 
-struct DriverState;
+struct AnswerTarget;
+struct DecodeOutcome;
 struct StationRecord;
 
 struct AnswerContext {
-  DriverState& state;
+  const AnswerTarget& target;
+  DecodeOutcome& outcome;
   StationRecord& station;
   int stationIndex;
   std::string_view r;     // the received message with its check byte
@@ -38,6 +40,7 @@ struct AnswerContext {
     const std::size_t available = r.size() - first;  // r[first] .. r[n-1]
     return r.substr(first - 1, count < available ? count : available);
   }
+  // Adds to the event-list line of the message.
   void Append(std::string_view text);
 };
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/answer_context.h"
@@ -20,9 +20,9 @@ namespace {
 
 constexpr std::size_t kStop = 0;  // a case result: decoding ends here
 
-int StationByAddress(const DriverState& state, std::uint8_t address) {
-  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state.Config.Stations[static_cast<std::size_t>(n)];
+int StationByAddress(const DriverConfig& config, std::uint8_t address) {
+  for (int n = 1; n <= config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = config.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->Address == address) return n;
   }
   return 0;
@@ -49,7 +49,7 @@ std::size_t AnalogRawWords(AnswerContext& c, std::size_t p) {
     for (int j = 1; j <= 8; ++j) {
       const auto i = static_cast<std::size_t>(8 * g + j);
       std::uint16_t w = c.WordHighFirst(p + 2 + 16 * static_cast<std::size_t>(index) + 2 * static_cast<std::size_t>(j - 1));
-      c.state.Log.Line(text::kLogAnalogWord, std::to_string(w));
+      c.target.Log.Line(text::kLogAnalogWord, std::to_string(w));
       double fullScale = 255.0;
       if (BitOfWord(w, 15)) {
         fullScale = 4095.0;
@@ -61,9 +61,9 @@ std::size_t AnalogRawWords(AnswerContext& c, std::size_t p) {
       const double low = limit.Low;
       const double high = limit.High;
       s.AnalogInValue[i] = low + (high - low) * v / fullScale;
-      c.state.Log.Line(std::string(text::kLogAnalogLow) + RealText(low, 10, 2),
+      c.target.Log.Line(std::string(text::kLogAnalogLow) + RealText(low, 10, 2),
               std::string(text::kLogAnalogHigh) + RealText(high, 10, 2));
-      c.state.Log.Line(std::string(text::kLogAnalogValue) + std::to_string(i), RealText(s.AnalogInValue[i], 0, 0));
+      c.target.Log.Line(std::string(text::kLogAnalogValue) + std::to_string(i), RealText(s.AnalogInValue[i], 0, 0));
     }
   });
   s.Flags.bi_new_AI = 1;
@@ -190,7 +190,7 @@ void MemoryInItem(AnswerContext& c, std::uint16_t address, std::string_view data
   }
   s.MemoryIn[j].Value = value;
   s.Flags.bi_new_MI = 1;
-  c.state.Log.Line(text::kLogDecodeMi,
+  c.target.Log.Line(text::kLogDecodeMi,
           std::string(text::kLogMiIndex) + RealText(double(j), 3, 0) + std::string(text::kLogMiAddr) + HexWord(address) +
               std::string(text::kLogMiValue) + RealText(value, 6, 1));
 }
@@ -278,7 +278,7 @@ void ResetStationStatus(StationRecord& s) {
 
 }  // namespace
 
-void AnswerContext::Append(std::string_view text) { state.Engine.PendingEventText += text; }
+void AnswerContext::Append(std::string_view text) { outcome.EventText += text; }
 
 std::string_view ErrorText(unsigned code) {
   static constexpr std::array<std::string_view, 9> kTexts = {
@@ -287,26 +287,30 @@ std::string_view ErrorText(unsigned code) {
   return code < kTexts.size() ? kTexts[code] : std::string_view();
 }
 
-int DecodeMess(DriverState& state, std::string_view received, std::string_view sent, AnswerValues values) {
+DecodeOutcome DecodeMess(const AnswerTarget& target, std::string_view received, std::string_view sent,
+                         AnswerValues values) {
+  DecodeOutcome outcome;
+  const DriverConfig& config = target.Config;
   received = received.substr(0, kMaxFrame);
   auto byteAt = [&](std::size_t i) {
     return i >= 1 && i <= received.size() ? static_cast<std::uint8_t>(received[i - 1]) : std::uint8_t{0};
   };
   const std::uint8_t kind = byteAt(3);
   const bool yHeader = kind == 'Y' || kind == 'y';
-  const std::uint8_t addressee = yHeader ? byteAt(1) : state.Config.MasterAddress;
+  const std::uint8_t addressee = yHeader ? byteAt(1) : config.MasterAddress;
   const std::uint8_t sender = yHeader ? byteAt(6) : byteAt(1);
-  if (addressee != state.Config.MasterAddress) return 0;
-  const int n = StationByAddress(state, sender);
-  if (n == 0) return 0;
+  if (addressee != config.MasterAddress) return outcome;
+  const int n = StationByAddress(config, sender);
+  if (n == 0) return outcome;
 
-  StationRecord& s = state.Config.Station(n);
-  state.Log.HexDump(text::kLogDecodeReceived, received);
+  outcome.Accepted = true;
+  StationRecord& s = target.Config.Station(n);
+  target.Log.HexDump(text::kLogDecodeReceived, received);
   ResetStationStatus(s);
-  state.Engine.PendingEventText = std::string(60, ' ') + std::string(text::kEvtAnswerMark) + s.Name.str() +
+  outcome.EventText = std::string(60, ' ') + std::string(text::kEvtAnswerMark) + s.Name.str() +
                            std::string(text::kEvtAnswerNameEnd);
 
-  AnswerContext c{state, s, n, received, sent};
+  AnswerContext c{target, outcome, s, n, received, sent};
   for (std::size_t p = 3; p < c.n();) {
     const bool skip = values == AnswerValues::Skip && CarriesValues(received, p);
     const std::size_t consumed = skip ? AnswerCodeLength(received, p) : DecodeCode(c, p);
@@ -315,15 +319,12 @@ int DecodeMess(DriverState& state, std::string_view received, std::string_view s
   }
 
   if (c.ackRequired) {
-    state.Log.Line(text::kLogAnswer, text::kLogAnswerAck);
-    const ShortStr ack = AcknowledgementFrame(state, received);
-    state.Log.HexDump(text::kLogSend, ack);
-    state.Engine.AckText = ack;
-    state.Engine.AckPending = 1;
-  } else {
-    state.Engine.AckPending = 0;
+    target.Log.Line(text::kLogAnswer, text::kLogAnswerAck);
+    outcome.AckFrame = AcknowledgementFrame(config, received);
+    target.Log.HexDump(text::kLogSend, outcome.AckFrame);
+    outcome.AckRequired = true;
   }
-  return 1;
+  return outcome;
 }
 
 }  // namespace qz

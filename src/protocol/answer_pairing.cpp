@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 
 namespace qz {
 
@@ -85,9 +85,9 @@ bool CarriesReport(std::string_view message) {
   return report;
 }
 
-AnswerKey ExpectedAnswer(const DriverState& state, std::string_view sentFrame) {
+AnswerKey ExpectedAnswer(const DriverConfig& config, std::string_view sentFrame) {
   AnswerKey key;
-  const std::size_t prefix = state.Config.Prefix.size();
+  const std::size_t prefix = config.Prefix.size();
   if (sentFrame.size() < prefix + 3) return key;
   const std::string_view m = sentFrame.substr(prefix);
   auto byte = [&](std::size_t i) { return i >= 1 && i <= m.size() ? static_cast<std::uint8_t>(m[i - 1]) : std::uint8_t{0}; };
@@ -107,7 +107,7 @@ AnswerKey ExpectedAnswer(const DriverState& state, std::string_view sentFrame) {
   key.Known = true;
   // The message ends before the trailer; byte 2 counts the bytes after byte 1.
   const std::size_t messageEnd = static_cast<std::size_t>(byte(2)) + 1;
-  const std::size_t trailer = state.Config.PreSuffix.size();
+  const std::size_t trailer = config.PreSuffix.size();
   if (messageEnd < trailer || body > messageEnd - trailer) return key;  // empty body
   key.Code = byte(body);
   switch (key.Code) {

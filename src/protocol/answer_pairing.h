@@ -14,7 +14,7 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
 
 // Bytes the decoder takes for the code at position p of the received
 // message r (bytes r[1]..r[n], the last the check byte); 0 when decoding
@@ -51,7 +51,7 @@ struct AnswerKey {
 
 // The key of a request frame built by the request encoder (Prefix, direct
 // or dialled header, body, PreSuffix, check byte, Suffix).
-AnswerKey ExpectedAnswer(const DriverState& state, std::string_view sentFrame);
+AnswerKey ExpectedAnswer(const DriverConfig& config, std::string_view sentFrame);
 
 // Whether the accepted message comes from the key's station and carries a
 // code that answers the key's request.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/framing.h"
@@ -24,7 +24,7 @@ std::string FrameAssembler::Take(ByteInput& input, std::size_t count) {
 
 bool FrameAssembler::Hunt(ByteInput& input) {
   ShortStr& window = window_;
-  const ShortStr& prefix = state_.Config.Prefix;
+  const ShortStr& prefix = config_.Prefix;
   if (window == prefix) return true;
   if (input.Waiting() == 0) return false;
   std::string grown = window.str() + Take(input, 1);
@@ -42,7 +42,7 @@ ReceiveEvent FrameAssembler::Step(ByteInput& input) {
     frameStart_ = taken_ - std::min<std::uint64_t>(taken_, window_.size());
     buffer = Take(input, 2);
     ++counters_.Started;
-    state_.Log.Line(text::kLogReceiveData, text::kLogRxPrefix);
+    log_.Line(text::kLogReceiveData, text::kLogRxPrefix);
     event = ReceiveEvent::Started;
   }
   if (input.Waiting() < buffer.byte(1)) return event;
@@ -51,16 +51,16 @@ ReceiveEvent FrameAssembler::Step(ByteInput& input) {
 
 ReceiveEvent FrameAssembler::Finish(ByteInput& input) {
   ShortStr& buffer = buffer_;
-  state_.Log.Line(text::kLogReceiveData, text::kLogRxMessage);
+  log_.Line(text::kLogReceiveData, text::kLogRxMessage);
   // The whole message leaves the port even when the buffer cannot keep it.
   buffer += Take(input, buffer.byte(1));
   ReceiveEvent event = ReceiveEvent::BadCheck;
   if (!CheckFrame(buffer)) {
     ++counters_.BadCheck;
   } else {
-    state_.Log.Line(text::kLogReceiveData, text::kLogRxXorOk);
-    if (IsForThisMaster(state_, buffer)) {
-      state_.Log.Line(text::kLogReceiveData, text::kLogRxSaveIt);
+    log_.Line(text::kLogReceiveData, text::kLogRxXorOk);
+    if (IsForThisMaster(config_, buffer)) {
+      log_.Line(text::kLogReceiveData, text::kLogRxSaveIt);
       ++counters_.Accepted;
       event = ReceiveEvent::Accepted;
       if (sink_) sink_(buffer);

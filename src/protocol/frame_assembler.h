@@ -15,7 +15,8 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
+class Log;
 
 // What the port has received and not yet handed out.
 class ByteInput {
@@ -52,9 +53,9 @@ class FrameAssembler {
  public:
   using Sink = std::function<void(const ShortStr& message)>;
 
-  // state gives Prefix, MasterAddress and the log.
-  FrameAssembler(DriverState& state, ShortStr& prefixBuffer, ShortStr& answerBuffer, Sink sink)
-      : state_(state), window_(prefixBuffer), buffer_(answerBuffer), sink_(std::move(sink)) {}
+  // config gives Prefix and MasterAddress.
+  FrameAssembler(const DriverConfig& config, Log& log, ShortStr& prefixBuffer, ShortStr& answerBuffer, Sink sink)
+      : config_(config), log_(log), window_(prefixBuffer), buffer_(answerBuffer), sink_(std::move(sink)) {}
 
   // One receive step: at most one byte while hunting, then the header once
   // two bytes wait, then the rest once L bytes wait. Reports the last thing
@@ -77,7 +78,8 @@ class FrameAssembler {
   ReceiveEvent Finish(ByteInput& input);
   std::string Take(ByteInput& input, std::size_t count);
 
-  DriverState& state_;
+  const DriverConfig& config_;
+  Log& log_;
   ShortStr& window_;
   ShortStr& buffer_;
   Sink sink_;

@@ -2,20 +2,20 @@
 
 #include <string>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 
 namespace qz {
 
 namespace {
 
 // Length byte and check byte of a message; m holds header, body and trailer.
-ShortStr SealMessage(const DriverState& state, std::string m) {
+ShortStr SealMessage(const DriverConfig& config, std::string m) {
   if (m.size() > kMaxFrame) m.resize(kMaxFrame);
   if (m.size() >= 2) m[1] = static_cast<char>(m.size() - 1);
   m.push_back(static_cast<char>(CheckByte(m)));
-  ShortStr frame = state.Config.Prefix.view();
+  ShortStr frame = config.Prefix.view();
   frame += m;
-  frame += state.Config.Suffix.view();
+  frame += config.Suffix.view();
   return frame;
 }
 
@@ -31,10 +31,10 @@ std::uint8_t CheckByte(std::string_view bytes) {
   return x;
 }
 
-ShortStr FrameMessage(const DriverState& state, std::string_view header, std::string_view body) {
+ShortStr FrameMessage(const DriverConfig& config, std::string_view header, std::string_view body) {
   std::string m(header);
-  m.append(body).append(state.Config.PreSuffix.view());
-  return SealMessage(state, std::move(m));
+  m.append(body).append(config.PreSuffix.view());
+  return SealMessage(config, std::move(m));
 }
 
 bool CheckFrame(std::string_view message) {
@@ -42,22 +42,22 @@ bool CheckFrame(std::string_view message) {
   return static_cast<std::uint8_t>(message.back()) == CheckByte(message.substr(0, message.size() - 1));
 }
 
-bool IsForThisMaster(const DriverState& state, std::string_view message) {
+bool IsForThisMaster(const DriverConfig& config, std::string_view message) {
   const std::uint8_t kind = At(message, 3);
   if (kind != 'Y' && kind != 'y') return true;
-  return At(message, 1) == state.Config.MasterAddress;
+  return At(message, 1) == config.MasterAddress;
 }
 
-ShortStr AcknowledgementFrame(const DriverState& state, std::string_view r) {
+ShortStr AcknowledgementFrame(const DriverConfig& config, std::string_view r) {
   if (At(r, 3) != 'Y') {
-    ShortStr frame = state.Config.Prefix.view();
+    ShortStr frame = config.Prefix.view();
     frame += r;
-    frame += state.Config.Suffix.view();
+    frame += config.Suffix.view();
     return frame;
   }
   std::string m{static_cast<char>(At(r, 4)), 0, 'y', 0, static_cast<char>(At(r, 6)), 0};
   if (r.size() > 7) m.append(r.substr(6, r.size() - 7));  // r[7] .. r[n-1]
-  return SealMessage(state, std::move(m));
+  return SealMessage(config, std::move(m));
 }
 
 }  // namespace qz

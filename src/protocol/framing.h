@@ -12,7 +12,7 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
 
 inline constexpr std::size_t kMaxFrame = 255;
 
@@ -21,18 +21,18 @@ std::uint8_t CheckByte(std::string_view bytes);
 
 // Prefix + (header, body, PreSuffix with the length in byte 2) + check +
 // Suffix. The header's byte 2 is a placeholder.
-ShortStr FrameMessage(const DriverState& state, std::string_view header, std::string_view body);
+ShortStr FrameMessage(const DriverConfig& config, std::string_view header, std::string_view body);
 
 // True when the last byte equals the XOR of all bytes before it.
 bool CheckFrame(std::string_view message);
 
 // A message that passed the check is taken when its kind (byte 3,
 // upper-cased) is not "Y" or when it is addressed to MasterAddress.
-bool IsForThisMaster(const DriverState& state, std::string_view message);
+bool IsForThisMaster(const DriverConfig& config, std::string_view message);
 
 // The frame that acknowledges the received message r: a "Y" message is
 // answered with a "y" message of the same body, any other is echoed
 // between Prefix and Suffix.
-ShortStr AcknowledgementFrame(const DriverState& state, std::string_view r);
+ShortStr AcknowledgementFrame(const DriverConfig& config, std::string_view r);
 
 }  // namespace qz

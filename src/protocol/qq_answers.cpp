@@ -6,12 +6,15 @@
 #include <optional>
 #include <string>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "history/history_readout.h"
-#include "protocol/answer_context.h"
+#include "history/host_buffer.h"
+#include "history/sample_readout.h"
 #include "history/history_state.h"
+#include "protocol/answer_context.h"
+#include "protocol/answer_decoding.h"
 #include "protocol/codecs.h"
 
 namespace qz {
@@ -22,17 +25,15 @@ constexpr std::uint8_t kPositionBlock = 186;
 constexpr std::size_t kSampleRecordSize = 31;
 constexpr std::size_t kSampleAnswerSize = 186;
 
+// The kinds that read the samples of the period: either kind table.
 bool SampleKindFits(std::uint8_t period, std::uint8_t kind) {
+  const auto is = [kind](RequestKind a, RequestKind b) { return kind == KindByte(a) || kind == KindByte(b); };
   switch (period) {
-    case 1: return kind == 72 || kind == 136;
-    case 2: return kind == 76 || kind == 140;
-    case 3: return kind == 80 || kind == 144;
+    case 1: return is(RequestKind::SamplesPeriod1, RequestKind::SamplesPeriod1b);
+    case 2: return is(RequestKind::SamplesPeriod2, RequestKind::SamplesPeriod2b);
+    case 3: return is(RequestKind::SamplesPeriod3, RequestKind::SamplesPeriod3b);
     default: return false;
   }
-}
-
-void WriteHostBuffer32(std::uint8_t* buffer, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) buffer[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // One record of 31 bytes, counted from 1: the BCD time stamp in bytes 1..6,
@@ -45,35 +46,36 @@ void StoreSample(HistorySample& sample, std::string_view record) {
 }
 
 void HistorySamples(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::uint8_t q, std::string_view data) {
-  DriverState& state = c.state;
+  SampleReadout& samples = c.target.Samples;
   const auto a = static_cast<std::uint16_t>(address - 0x8000);
-  if (!SampleKindFits(state.Samples.HistoryPeriod, kind) || q != kSampleAnswerSize || a % kSampleAnswerSize != 0) return;
+  if (!SampleKindFits(samples.HistoryPeriod, kind) || q != kSampleAnswerSize || a % kSampleAnswerSize != 0) return;
   const std::size_t first = 6 * (a / kSampleAnswerSize) + 1;
   c.Append(std::string(text::kEvtSamples) + std::to_string(first) + std::string(text::kEvtSamplesTo) +
            std::to_string(first + 5) + std::string(text::kEvtSamplesEnd));
   std::size_t lastWritten = 0;
   for (std::size_t j = 0; j < 6; ++j) {
     const std::size_t index = first + j;
-    if (index > kHistorySampleCount || !state.Samples.HistorySamples) break;
+    if (index > kHistorySampleCount || !samples.HistorySamples) break;
     if (data.size() < (j + 1) * kSampleRecordSize) break;  // the record did not arrive whole
-    StoreSample((*state.Samples.HistorySamples)[index], data.substr(j * kSampleRecordSize, kSampleRecordSize));
+    StoreSample((*samples.HistorySamples)[index], data.substr(j * kSampleRecordSize, kSampleRecordSize));
     lastWritten = index;
   }
   if (lastWritten == 0) return;
-  if (lastWritten == kHistorySampleCount) state.Samples.HistorySamplesActive = 0;
-  if (state.Samples.HostBuffer) {
-    WriteHostBuffer32(state.Samples.HostBuffer, 8, static_cast<std::uint32_t>(lastWritten));
-    if (lastWritten == kHistorySampleCount) WriteHostBuffer32(state.Samples.HostBuffer, 24, 2);
+  if (lastWritten == kHistorySampleCount) samples.HistorySamplesActive = 0;
+  if (samples.HostBuffer) {
+    WriteHostBuffer32(samples.HostBuffer, kHostBufferSampleCount, static_cast<std::uint32_t>(lastWritten));
+    if (lastWritten == kHistorySampleCount) WriteHostBuffer32(samples.HostBuffer, kHostBufferState, kHostBufferComplete);
   }
 }
 
 void HistoryImageBytes(AnswerContext& c, std::uint8_t kind, std::uint16_t address, std::string_view data) {
-  HistoryQuery& query = c.state.History.Query;
-  if (query.HistoryState != HistoryPhase::ReadingRecords || kind < 240 || kind > 247) return;
+  HistoryQuery& query = c.target.History.Query;
+  if (query.HistoryState != HistoryPhase::ReadingRecords || !IsHistoryKind(static_cast<RequestKind>(kind))) return;
   query.HistoryBusy = 1;
-  auto& image = c.state.History.ImageSlot(c.stationIndex);
+  auto& image = c.target.History.ImageSlot(c.stationIndex);
   if (!image) image = std::make_unique<HistoryImage>();
-  StoreHistoryBytes(*image, static_cast<std::size_t>(kind - 240) * 65536 + address, data);
+  const std::size_t bank = kind - KindByte(RequestKind::HistoryFirst);
+  StoreHistoryBytes(*image, bank * 65536 + address, data);
   query.HistoryBusy = 0;
 }
 
@@ -91,9 +93,9 @@ std::size_t HistoryMemory(AnswerContext& c, std::size_t p) {
 // after the sub-code up to the trailer. Empty when the frame sent was no
 // QQ request with that sub-code.
 std::optional<std::string_view> SentTriplets(const AnswerContext& c, char subCode) {
-  const DriverState& state = c.state;
+  const DriverConfig& config = c.target.Config;
   std::string_view t = c.sent;
-  const std::size_t prefix = state.Config.Prefix.size();
+  const std::size_t prefix = config.Prefix.size();
   auto at = [&](std::size_t i) { return i >= 1 && i <= t.size() ? static_cast<std::uint8_t>(t[i - 1]) : std::uint8_t{0}; };
   const std::uint8_t kind = at(prefix + 3);
   std::size_t header = 0;
@@ -102,14 +104,13 @@ std::optional<std::string_view> SentTriplets(const AnswerContext& c, char subCod
   else return std::nullopt;
   const std::size_t sub = prefix + header + 2;  // "Q" at body start, then the sub-code
   if (at(sub - 1) != 'Q' || at(sub) != static_cast<std::uint8_t>(subCode)) return std::nullopt;
-  const std::size_t tail = state.Config.Suffix.size() + 1 + state.Config.PreSuffix.size();  // trailer, check, lead-out
+  const std::size_t tail = config.Suffix.size() + 1 + config.PreSuffix.size();  // trailer, check, lead-out
   if (t.size() < sub + tail) return std::string_view();
   return t.substr(sub, t.size() - sub - tail);
 }
 
 void QqWriteAnswer(AnswerContext& c) {
-  DriverState& state = c.state;
-  HistoryQuery& query = state.History.Query;
+  HistoryQuery& query = c.target.History.Query;
   const auto sent = SentTriplets(c, 'Q');
   if (!sent) return;
   const std::string_view triplets = *sent;
@@ -121,8 +122,8 @@ void QqWriteAnswer(AnswerContext& c) {
     if (query.HistoryState == HistoryPhase::WritingUserPos && d == kPositionBlock && b == 1 && a == userPosItem) {
       query.HistoryUserPos = query.HistoryTop;
       query.HistoryState = HistoryPhase::Finished;
-      state.Engine.PendingEventText = text::kEvtUserPosWritten;
-      UpdateHistoryDateWords(state.History, state.Config.StationCount);
+      c.outcome.EventText = text::kEvtUserPosWritten;
+      UpdateHistoryDateWords(c.target.History, c.target.Config.StationCount);
     }
   }
   c.Append(text::kEvtQqWriteAnswer);
@@ -155,7 +156,7 @@ struct PositionReadout {
 
 void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, std::uint8_t b, std::uint8_t a,
                   const QqValue& v) {
-  HistoryQuery& query = c.state.History.Query;
+  HistoryQuery& query = c.target.History.Query;
   if (query.HistoryState != HistoryPhase::ReadingPositions) return;
   const auto value = static_cast<std::int32_t>(v.unsignedValue);
   if (d == 0 && b == 0 && a == 1) {
@@ -173,19 +174,20 @@ void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, st
   if (++readout.hits != 4 || query.HistoryState == HistoryPhase::Failed) return;
   if (query.HistoryUserPos == query.HistoryTop) {
     query.HistoryState = HistoryPhase::Finished;
-    c.state.Engine.PendingEventText = text::kEvtPositionsNothingNew;
+    c.outcome.EventText = text::kEvtPositionsNothingNew;
     return;
   }
   query.HistoryState = HistoryPhase::ReadingRecords;
-  PlanHistoryReadout(c.state, query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
+  const std::vector<Request> reads = HistoryReadoutRequests(query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
+  c.outcome.HistoryReads.insert(c.outcome.HistoryReads.end(), reads.begin(), reads.end());
   char buf[128];
   std::snprintf(buf, sizeof buf, std::string(text::kEvtPositionsFormat).c_str(), query.HistoryUserPos, query.HistoryTop);
-  c.state.Engine.PendingEventText = buf;
+  c.outcome.EventText = buf;
   query.HistoryElapsed = 0.0;
 }
 
 void StoreQqVariable(AnswerContext& c, std::uint8_t d, std::uint8_t b, std::uint8_t a, const QqValue& v) {
-  const QqMatch match = FindQqByAddress(c.state.Config, c.stationIndex, d, b, a);
+  const QqMatch match = FindQqByAddress(c.target.Config, c.stationIndex, d, b, a);
   QqVariable* var = match.Variable;
   if (!var || (var->Direction != QqDirection::Read && var->Direction != QqDirection::Bidir)) return;
   switch (var->Type) {
@@ -200,7 +202,7 @@ void StoreQqVariable(AnswerContext& c, std::uint8_t d, std::uint8_t b, std::uint
     case QqType::Real: {
       const double value = v.valid ? QqRealToValue(v.unsignedValue) : -12345.0;
       var->FloatValue = static_cast<float>(value);
-      c.state.Log.Line(text::kLogQqReal, SingleToText(v.unsignedValue));
+      c.target.Log.Line(text::kLogQqReal, SingleToText(v.unsignedValue));
       break;
     }
     case QqType::String: {
@@ -215,20 +217,20 @@ void StoreQqVariable(AnswerContext& c, std::uint8_t d, std::uint8_t b, std::uint
 }
 
 void QqReadAnswer(AnswerContext& c, std::size_t p) {
-  DriverState& state = c.state;
+  Log& log = c.target.Log;
   const auto sent = SentTriplets(c, 'q');
   if (!sent) return;
   std::string_view triplets = *sent;
   // The values: r[p+2] up to the trailer before the check byte.
-  const std::size_t tail = 1 + state.Config.PreSuffix.size();
+  const std::size_t tail = 1 + c.target.Config.PreSuffix.size();
   std::string_view values = c.n() >= p + 1 + tail ? c.r.substr(p + 1, c.n() - (p + 1) - tail) : std::string_view();
   if (values.size() / 4 != triplets.size() / 3) {
-    state.Log.Line(text::kLogQqData, text::kLogQqSyncError);
+    log.Line(text::kLogQqData, text::kLogQqSyncError);
     return;
   }
   c.Append(std::string(text::kEvtQqReadAnswer) + std::to_string(values.size() / 4) +
            std::string(text::kEvtQqReadAnswerEnd));
-  state.Log.Line(text::kLogQqDecode, text::kLogQqStart);
+  log.Line(text::kLogQqDecode, text::kLogQqStart);
   PositionReadout readout;
   while (triplets.size() >= 3 && values.size() >= 4) {
     const auto d = static_cast<std::uint8_t>(triplets[0]);
@@ -237,14 +239,14 @@ void QqReadAnswer(AnswerContext& c, std::size_t p) {
     const std::string_view w = values.substr(0, 4);
     char item[64];
     std::snprintf(item, sizeof item, "%d %d %d = %s", d, b, a, HexText(w).c_str());
-    state.Log.Line(text::kLogQqItem, item);
+    log.Line(text::kLogQqItem, item);
     const QqValue v = ReadQqValue(w);
     ReadPosition(c, readout, d, b, a, v);
     StoreQqVariable(c, d, b, a, v);
     triplets.remove_prefix(3);
     values.remove_prefix(4);
   }
-  state.Log.Line(text::kLogQqDecode, text::kLogQqEnd);
+  log.Line(text::kLogQqDecode, text::kLogQqEnd);
 }
 
 }  // namespace

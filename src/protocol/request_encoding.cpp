@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "protocol/codecs.h"
@@ -94,21 +94,21 @@ Body MemoryWrite(const StationRecord& s, std::uint16_t item) {
   return body;
 }
 
-Body MemoryRead(DriverState& state, const StationRecord& s, std::uint16_t item) {
+Body MemoryRead(Log& log, const StationRecord& s, std::uint16_t item) {
   if (s.NumMemoryIn == 0) return std::nullopt;
   std::string body{'N'};
   if (s.MemoryInArray) {
     const std::uint16_t address = s.MemoryIn[1].Address;
     AppendWord(body, address);
     body.push_back(Byte(3 * s.NumMemoryIn));
-    state.Log.Line(text::kLogCodeMessMiBlock, RealText(address, 5, 0));
+    log.Line(text::kLogCodeMessMiBlock, RealText(address, 5, 0));
     return body;
   }
   if (!Array1<MemoryDef, 100>::Contains(item)) return std::nullopt;
   const MemoryDef& m = s.MemoryIn[item];
   AppendWord(body, m.Address);
   body.push_back(Byte(static_cast<int>(m.Type)));
-  state.Log.Line(text::kLogCodeMessMi, RealText(m.Address, 5, 0));
+  log.Line(text::kLogCodeMessMi, RealText(m.Address, 5, 0));
   return body;
 }
 
@@ -157,7 +157,7 @@ Body HistoryRead(const Request& r, std::uint8_t count) {
   return body;
 }
 
-Body EncodeBody(DriverState& state, const StationRecord& s, const Request& r) {
+Body EncodeBody(Log& log, const StationRecord& s, const Request& r) {
   if (IsHistoryKind(r.Kind)) return HistoryRead(r, r.Data.byte(0));
   switch (r.Kind) {
     case RequestKind::ReadBI: return BinaryInputs(s);
@@ -166,7 +166,7 @@ Body EncodeBody(DriverState& state, const StationRecord& s, const Request& r) {
     case RequestKind::ReadAndClearCT: return Counters(s, true);
     case RequestKind::WriteBO: return BinaryOutputs(s);
     case RequestKind::WriteMO: return MemoryWrite(s, r.Item);
-    case RequestKind::ReadMI: return MemoryRead(state, s, r.Item);
+    case RequestKind::ReadMI: return MemoryRead(log, s, r.Item);
     case RequestKind::ReadAImorven: return AnalogInputs(s);
     case RequestKind::ReadKI: return std::string{'K', Byte(0xFF)};
     case RequestKind::WriteKO: return MemoryOutReadAll(s);
@@ -184,22 +184,22 @@ Body EncodeBody(DriverState& state, const StationRecord& s, const Request& r) {
 
 }  // namespace
 
-std::string FrameHeader(const DriverState& state, const StationRecord& s) {
+std::string FrameHeader(const DriverConfig& config, const StationRecord& s) {
   if (!s.Phone.empty()) {
     std::string header{Byte(s.Address), 0, s.PhoneDial ? 't' : 'T', Byte(static_cast<int>(s.Phone.size()))};
     return header + s.Phone.str();
   }
-  return std::string{Byte(s.Retranslation), 0, 'Y', Byte(state.Config.MasterAddress), Byte(s.Address),
-                     Byte(state.Config.MasterAddress)};
+  return std::string{Byte(s.Retranslation), 0, 'Y', Byte(config.MasterAddress), Byte(s.Address),
+                     Byte(config.MasterAddress)};
 }
 
-ShortStr CodeMess(DriverState& state, const Request& request) {
-  if (!Array1<int, kMaxStations>::Contains(request.Station) || !state.Config.Stations[request.Station]) return {};
-  const StationRecord& s = state.Config.Station(request.Station);
-  const Body body = EncodeBody(state, s, request);
+ShortStr CodeMess(const DriverConfig& config, Log& log, const Request& request) {
+  if (!Array1<int, kMaxStations>::Contains(request.Station) || !config.Stations[request.Station]) return {};
+  const StationRecord& s = config.Station(request.Station);
+  const Body body = EncodeBody(log, s, request);
   ShortStr frame;
-  if (body) frame = FrameMessage(state, FrameHeader(state, s), *body);
-  state.Log.Line(text::kLogCodeMess,
+  if (body) frame = FrameMessage(config, FrameHeader(config, s), *body);
+  log.Line(text::kLogCodeMess,
           std::string(text::kCodeMessStationAddr) + Dec3(s.Address) + std::string(text::kCodeMessKind) +
               Dec3(KindByte(request.Kind)));
   return frame;

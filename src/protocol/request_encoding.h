@@ -8,15 +8,16 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
+class Log;
 struct StationRecord;
 
 // The frame for the request, empty when the station has nothing the kind
 // asks for (no frame is sent then). Writes one "CodeMess" log line.
-ShortStr CodeMess(DriverState& state, const Request& request);
+ShortStr CodeMess(const DriverConfig& config, Log& log, const Request& request);
 
 // Header of a frame to station s: the dialled form when it has a Phone,
 // else the direct form. Byte 2 is the length placeholder.
-std::string FrameHeader(const DriverState& state, const StationRecord& s);
+std::string FrameHeader(const DriverConfig& config, const StationRecord& s);
 
 }  // namespace qz

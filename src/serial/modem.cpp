@@ -1,6 +1,6 @@
 #include "serial/modem.h"
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/texts.h"
 #include "serial/port_setup.h"
@@ -9,10 +9,10 @@ namespace qz {
 
 namespace {
 
-int LastConnectingStation(const DriverState& state) {
+int LastConnectingStation(const DriverConfig& config) {
   int found = 0;
-  for (int n = 1; n <= state.Config.StationCount && n <= kMaxStations; ++n) {
-    const auto& slot = state.Config.Stations[static_cast<std::size_t>(n)];
+  for (int n = 1; n <= config.StationCount && n <= kMaxStations; ++n) {
+    const auto& slot = config.Stations[static_cast<std::size_t>(n)];
     if (slot && slot->Flags.in_connecting_modem) found = n;
   }
   return found;
@@ -20,11 +20,11 @@ int LastConnectingStation(const DriverState& state) {
 
 }  // namespace
 
-int ModemHangUp(SerialLine& port, DriverState& state) {
-  const int station = LastConnectingStation(state);
-  if (station != 0) SendText(port, state, "\r", kKeepPhase);
-  state.Log.Line(text::kLogModemClose, text::kLogModemCloseText);
-  for (auto& slot : state.Config.Stations) {
+int ModemHangUp(SerialLine& port, DriverConfig& config, Log& log) {
+  const int station = LastConnectingStation(config);
+  if (station != 0) SendText(port, "\r");
+  log.Line(text::kLogModemClose, text::kLogModemCloseText);
+  for (auto& slot : config.Stations) {
     if (!slot) continue;
     slot->Flags.in_now_comm = 0;
     slot->Flags.in_connected_modem = 0;

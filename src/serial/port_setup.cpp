@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/driver_state.h"
+#include "config/driver_config.h"
 #include "diag/log.h"
 #include "diag/system_error.h"
 #include "diag/texts.h"
@@ -62,18 +62,18 @@ std::string PortLostText(int port, std::int32_t code) {
 
 std::string PortBackText(int port) { return Format(text::kEvtPortBack, PortTitle(port)); }
 
-void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
+void ConfigurePort(WindowModel* eventList, TSerial& port, const DriverConfig& config, Log& log) {
   port.SetActive(false);
   port.SetCheckParity(true);
   port.SetNotifyErrors(eNotifyErr::neNone);
-  port.SetPort(state.Config.PortNumber & 0xFF);
-  port.SetBaudrate(state.Config.Baud);
-  port.SetDataBits(DataBitsFromCode(state.Config.DataBits));
-  port.SetParity(ParityFromCode(state.Config.Parity, port.Parity()));
-  port.SetStopBits(StopBitsFromCode(state.Config.StopBits));
-  port.SetRxQueueSize(state.Config.BufferSize);
-  port.SetTxQueueSize(state.Config.BufferSize);
-  port.SetFlowMode(FlowModeFromOptions(state.Config.ComOptions));
+  port.SetPort(config.PortNumber & 0xFF);
+  port.SetBaudrate(config.Baud);
+  port.SetDataBits(DataBitsFromCode(config.DataBits));
+  port.SetParity(ParityFromCode(config.Parity, port.Parity()));
+  port.SetStopBits(StopBitsFromCode(config.StopBits));
+  port.SetRxQueueSize(config.BufferSize);
+  port.SetTxQueueSize(config.BufferSize);
+  port.SetFlowMode(FlowModeFromOptions(config.ComOptions));
   port.SetActive(true);
 
   AddEvent(eventList, std::string(text::kEvtPortSetup) + "COM" + std::to_string(port.Port()) + " " +
@@ -82,25 +82,13 @@ void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state) {
     AddEvent(eventList, text::kEvtPortOpenError);
     const std::string why = PortOpenFailedText(port.Port(), port.ErrorCode());
     AddEvent(eventList, why);
-    state.Log.Line(text::kLogConfigurePort, why);
+    log.Line(text::kLogConfigurePort, why);
   }
-
-  state.Engine.LineSilence = 0.0;
-  state.Engine.ThreadPhase = Phase::Idle;
-  PurgeLine(port);
-  state.Engine.PrefixBuffer.clear();
-  state.Engine.AnswerBuffer.clear();
 }
 
-void SendText(SerialLine& port, DriverState& state, std::string_view text, std::uint8_t newPhase) {
-  const std::string bytes(text);  // the caller's buffer may be the state's own
-  if (newPhase != kKeepPhase) state.Engine.ThreadPhase = static_cast<Phase>(newPhase);
-  port.WriteText(bytes);
-}
+void SendText(SerialLine& port, std::string_view text) { port.WriteText(text); }
 
-bool TxDone(SerialLine& port, const DriverState& state) {
-  return state.Engine.ThreadPhase != Phase::Transmit || port.TxWaiting() == 0;
-}
+bool TxDone(SerialLine& port, bool transmitting) { return !transmitting || port.TxWaiting() == 0; }
 
 std::int32_t RxCount(SerialLine& port) { return port.RxWaiting(); }
 
@@ -118,12 +106,6 @@ ShortStr ReadBytes(SerialLine& port, int count) {
 void PurgeLine(SerialLine& port) {
   port.PurgeRx();
   port.PurgeTx();
-}
-
-void ResetLine(SerialLine& port, DriverState& state) {
-  PurgeLine(port);
-  state.Engine.AnswerBuffer.clear();
-  state.Engine.PrefixBuffer.clear();
 }
 
 }  // namespace qz

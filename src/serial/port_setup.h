@@ -1,8 +1,6 @@
 #pragma once
 // The driver's use of its port: opening it with the [COM] settings and the
-// small line operations of the communication thread. Functions that touch
-// the state's engine fields run under the instance lock while the
-// communication thread runs.
+// small line operations of the communication thread.
 
 #include <cstdint>
 #include <string>
@@ -13,13 +11,11 @@
 
 namespace qz {
 
-struct DriverState;
+struct DriverConfig;
+class Log;
 class SerialLine;
 class TSerial;
 class WindowModel;
-
-// ThreadPhase value that tells SendText to leave the phase alone.
-inline constexpr std::uint8_t kKeepPhase = 254;
 
 // The [COM] codes as port settings.
 eDataBits DataBitsFromCode(std::uint16_t code);
@@ -38,18 +34,17 @@ std::string PortOpenFailedText(int port, std::int32_t code);
 std::string PortLostText(int port, std::int32_t code);
 std::string PortBackText(int port);
 
-// Closes the port, applies the [COM] settings of the state, opens it and
-// reports the result in the event list (with the device and the system's
-// error when it cannot be opened, also in the log); resets the line's phase, silence
-// and receive buffers. Afterwards port.Active() tells whether the line works.
-void ConfigurePort(WindowModel* eventList, TSerial& port, DriverState& state);
+// Closes the port, applies the [COM] settings, opens it and reports the
+// result in the event list (with the device and the system's error when it
+// cannot be opened, also in the log). Afterwards port.Active() tells whether the line works.
+void ConfigurePort(WindowModel* eventList, TSerial& port, const DriverConfig& config, Log& log);
 
-// Writes the bytes; sets ThreadPhase to newPhase first unless it is kKeepPhase.
-void SendText(SerialLine& port, DriverState& state, std::string_view text, std::uint8_t newPhase);
+// Writes the bytes.
+void SendText(SerialLine& port, std::string_view text);
 
-// True unless a frame is being transmitted (phase 1) and bytes still wait
-// in the output buffer.
-bool TxDone(SerialLine& port, const DriverState& state);
+// True unless a frame is being transmitted and bytes still wait in the
+// output buffer.
+bool TxDone(SerialLine& port, bool transmitting);
 
 std::int32_t RxCount(SerialLine& port);
 std::int32_t TxCount(SerialLine& port);
@@ -59,8 +54,5 @@ ShortStr ReadBytes(SerialLine& port, int count);
 
 // Aborts pending reads and writes; bytes already buffered stay.
 void PurgeLine(SerialLine& port);
-
-// PurgeLine, then empties the receive buffers of the state.
-void ResetLine(SerialLine& port, DriverState& state);
 
 }  // namespace qz

@@ -13,7 +13,7 @@
 #include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "engine/cycle.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/text_format.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"

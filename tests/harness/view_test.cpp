@@ -9,6 +9,7 @@
 #include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/statistics.h"
+#include "engine/engine_report.h"
 #include "diag/window_model.h"
 #include "harness_fixture.h"
 #include "scan.h"
@@ -20,7 +21,7 @@ namespace {
 
 std::vector<std::string> DriverStatusLines(const qz::DriverState& state) {
   qz::WindowModel window;
-  qz::ShowStatistics(state, &window);
+  qz::ShowStatistics(qz::StatisticsFigures(state.Engine), &window);
   std::vector<std::string> lines;
   for (const auto& l : window.Snapshot().StatusLines) lines.push_back(qz::Cp1250ToUtf8(l));
   return lines;

@@ -15,7 +15,7 @@
 
 #include "engine/cycle.h"
 #include "host_fixture.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 #include "support/fake_clock.h"
@@ -115,7 +115,7 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
       bodies.push_back(body);
       if (!answering) continue;
       const std::string header{1, 0, 'Y', 0, 1, static_cast<char>(kAddress)};
-      line.Receive(FrameMessage(S(), header, body).view());
+      line.Receive(FrameMessage(S().Config, header, body).view());
     }
   }
 

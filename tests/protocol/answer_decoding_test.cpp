@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/answer_handling.h"
 #include "host/driver_state.h"
 #include "diag/texts.h"
 #include "protocol/codecs.h"
@@ -135,7 +136,7 @@ TEST_F(DecodeTest, ReportsAreAcknowledged) {
   EXPECT_EQ(st.Flags.in_connected_modem, 1);
   ASSERT_EQ(state.Engine.AckPending, 1);
   EXPECT_EQ(state.Engine.AckText.byte(2), 'y');
-  EXPECT_EQ(state.Engine.AckText.str(), AcknowledgementFrame(state, report).str());
+  EXPECT_EQ(state.Engine.AckText.str(), AcknowledgementFrame(state.Config, report).str());
   const std::string plain = Plain("X");
   ASSERT_EQ(Decode(plain), 1);
   EXPECT_EQ(st.Flags.bi_new_err_control, 1);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/driver_state.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/framing.h"
 #include "protocol/request_encoding.h"
 #include "protocol_fixture.h"
@@ -49,7 +49,7 @@ class Pairing : public testing::ProtocolFixture {
     r.Kind = static_cast<RequestKind>(kind);
     r.Item = item;
     r.Data = data;
-    return ExpectedAnswer(state, CodeMess(state, r).view());
+    return ExpectedAnswer(state.Config, CodeMess(state.Config, state.Log, r).view());
   }
 
   // A received message of the Y form (with the relay in byte 4) or the
@@ -125,8 +125,8 @@ TEST_F(Pairing, TheKeyIsReadFromTheFrameAsSent) {
   const AnswerKey empty = KeyOf(1, 11);
   EXPECT_TRUE(empty.Known);
   EXPECT_EQ(empty.Code, 0) << "the trailer is not a body";
-  EXPECT_FALSE(ExpectedAnswer(state, "").Known);
-  EXPECT_FALSE(AnswersRequest(Y(5, Hex("42 01 05")), ExpectedAnswer(state, "")));
+  EXPECT_FALSE(ExpectedAnswer(state.Config, "").Known);
+  EXPECT_FALSE(AnswersRequest(Y(5, Hex("42 01 05")), ExpectedAnswer(state.Config, "")));
 }
 
 // The pairing walks the codes with the decoder's lengths: a report code

@@ -16,7 +16,7 @@ using testing::HexOf;
 class Framing : public testing::ProtocolFixture {};
 
 TEST_F(Framing, DirectRequestWithEmptyBody) {
-  const ShortStr frame = FrameMessage(state, Hex("00 00 59 00 05 00"), "");
+  const ShortStr frame = FrameMessage(state.Config, Hex("00 00 59 00 05 00"), "");
   EXPECT_EQ(HexOf(frame), "00 05 59 00 05 00 59");
   EXPECT_TRUE(CheckFrame(frame));
   EXPECT_EQ(CheckByte(frame), 0);  // a message with its check XORs to zero
@@ -26,19 +26,19 @@ TEST_F(Framing, PrefixTrailerAndSuffixSurroundTheMessage) {
   state.Config.Prefix = Hex("FF 02");
   state.Config.PreSuffix = Hex("AA");
   state.Config.Suffix = Hex("03");
-  const ShortStr frame = FrameMessage(state, Hex("00 00 59 00 05 00"), "B\x01");
+  const ShortStr frame = FrameMessage(state.Config, Hex("00 00 59 00 05 00"), "B\x01");
   // L counts length, kind, header rest, body and trailer: 1+1+3+2+1 = 8.
   EXPECT_EQ(HexOf(frame), "FF 02 00 08 59 00 05 00 42 01 AA " + HexOf(std::string(1, static_cast<char>(0x00 ^ 0x08 ^ 0x59 ^ 0x05 ^ 0x42 ^ 0x01 ^ 0xAA))) + " 03");
 }
 
 TEST_F(Framing, NothingLiesBeyond255Bytes) {
-  const ShortStr full = FrameMessage(state, Hex("00 00 59 00 05 00"), std::string(249, 'x'));
+  const ShortStr full = FrameMessage(state.Config, Hex("00 00 59 00 05 00"), std::string(249, 'x'));
   EXPECT_EQ(full.size(), 255u);  // message of 255 bytes loses its check byte
   EXPECT_EQ(full.byte(1), 254);
   EXPECT_EQ(full.byte(254), 'x');
   state.Config.Prefix = std::string(10, 'P');
   state.Config.Suffix = "S";
-  const ShortStr pushed = FrameMessage(state, Hex("00 00 59 00 05 00"), std::string(240, 'x'));
+  const ShortStr pushed = FrameMessage(state.Config, Hex("00 00 59 00 05 00"), std::string(240, 'x'));
   EXPECT_EQ(pushed.size(), 255u);
   EXPECT_NE(pushed.str().back(), 'S');
 }
@@ -51,9 +51,9 @@ TEST_F(Framing, CheckFrameRejectsEmptyAndAlteredMessages) {
 
 TEST_F(Framing, AcceptanceComparesTheKindUpperCased) {
   state.Config.MasterAddress = 7;
-  EXPECT_TRUE(IsForThisMaster(state, Hex("07 05 59")));
-  EXPECT_FALSE(IsForThisMaster(state, Hex("08 05 79")));  // "y" to another master
-  EXPECT_TRUE(IsForThisMaster(state, Hex("08 05 41")));   // "A": byte 1 is the sender
+  EXPECT_TRUE(IsForThisMaster(state.Config, Hex("07 05 59")));
+  EXPECT_FALSE(IsForThisMaster(state.Config, Hex("08 05 79")));  // "y" to another master
+  EXPECT_TRUE(IsForThisMaster(state.Config, Hex("08 05 41")));   // "A": byte 1 is the sender
 }
 
 TEST_F(Framing, AcknowledgementOfAYMessageIsAyMessage) {
@@ -63,7 +63,7 @@ TEST_F(Framing, AcknowledgementOfAYMessageIsAyMessage) {
   // r: to master 0, kind Y, bytes 4,5 = 01 02, sender 05, body "H", trailer AA.
   std::string r = Hex("00 06 59 01 02 05 48 AA");
   r.push_back(static_cast<char>(CheckByte(r)));
-  const ShortStr ack = AcknowledgementFrame(state, r);
+  const ShortStr ack = AcknowledgementFrame(state.Config, r);
   std::string m = Hex("01 07 79 00 05 00 48 AA");
   m.push_back(static_cast<char>(CheckByte(m)));
   EXPECT_EQ(HexOf(ack), "02 " + HexOf(m) + " 03");
@@ -73,14 +73,14 @@ TEST_F(Framing, AcknowledgementOfOtherMessagesEchoesThem) {
   state.Config.Prefix = Hex("02");
   state.Config.Suffix = Hex("03");
   const std::string r = Hex("05 02 48 4F");
-  EXPECT_EQ(HexOf(AcknowledgementFrame(state, r)), "02 05 02 48 4F 03");
+  EXPECT_EQ(HexOf(AcknowledgementFrame(state.Config, r)), "02 05 02 48 4F 03");
   // "y" is not "Y": echoed as well.
-  EXPECT_EQ(HexOf(AcknowledgementFrame(state, Hex("00 02 79 7B"))), "02 00 02 79 7B 03");
+  EXPECT_EQ(HexOf(AcknowledgementFrame(state.Config, Hex("00 02 79 7B"))), "02 00 02 79 7B 03");
 }
 
 class Assembler : public testing::ProtocolFixture {
  protected:
-  Assembler() : assembler(state, window, buffer, [this](const ShortStr& m) { received.push_back(m.str()); }) {}
+  Assembler() : assembler(state.Config, state.Log, window, buffer, [this](const ShortStr& m) { received.push_back(m.str()); }) {}
 
   static std::string Message(std::string m) {
     m[1] = static_cast<char>(m.size() - 1);

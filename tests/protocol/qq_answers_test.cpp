@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "host/driver_state.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 #include "protocol/request_encoding.h"
@@ -31,7 +31,7 @@ class QqTest : public testing::ProtocolFixture {
     r.Station = 1;
     r.Kind = static_cast<RequestKind>(kind);
     r.Data = data;
-    return CodeMess(state, r).str();
+    return CodeMess(state.Config, state.Log, r).str();
   }
   int Decode(const std::string& body, const std::string& sent = "") {
     return DecodeMess(state, FromStation(body), sent);

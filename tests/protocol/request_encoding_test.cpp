@@ -25,7 +25,7 @@ class CodeMessTest : public testing::ProtocolFixture {
     r.Item = item;
     r.Data = data;
     r.Block = block;
-    const ShortStr frame = CodeMess(state, r);
+    const ShortStr frame = CodeMess(state.Config, state.Log, r);
     if (frame.empty()) return "none";
     EXPECT_TRUE(CheckFrame(frame));
     return HexOf(frame.view().substr(6, frame.size() - 7));
@@ -136,20 +136,20 @@ TEST_F(CodeMessTest, HeaderForms) {
   Request r;
   r.Station = 1;
   r.Kind = static_cast<RequestKind>(11);
-  EXPECT_EQ(HexOf(CodeMess(state, r)), "03 05 59 01 05 01 5A");
+  EXPECT_EQ(HexOf(CodeMess(state.Config, state.Log, r)), "03 05 59 01 05 01 5A");
   st.Phone = "123";
-  EXPECT_EQ(HexOf(CodeMess(state, r).view().substr(0, 7)), "05 06 54 03 31 32 33");
+  EXPECT_EQ(HexOf(CodeMess(state.Config, state.Log, r).view().substr(0, 7)), "05 06 54 03 31 32 33");
   st.PhoneDial = 1;
-  EXPECT_EQ(CodeMess(state, r).byte(2), 't');
+  EXPECT_EQ(CodeMess(state.Config, state.Log, r).byte(2), 't');
 }
 
 TEST_F(CodeMessTest, UnknownStationsGiveNoFrame) {
   Request r;
   r.Kind = static_cast<RequestKind>(11);
   r.Station = 0;
-  EXPECT_TRUE(CodeMess(state, r).empty());
+  EXPECT_TRUE(CodeMess(state.Config, state.Log, r).empty());
   r.Station = 101;
-  EXPECT_TRUE(CodeMess(state, r).empty());
+  EXPECT_TRUE(CodeMess(state.Config, state.Log, r).empty());
 }
 
 }  // namespace

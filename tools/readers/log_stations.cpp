@@ -9,7 +9,7 @@
 #include "diag/cp1250.h"
 #include "diag/texts.h"
 #include "hdb_file.h"
-#include "protocol/answer_decoding.h"
+#include "host/answer_handling.h"
 #include "protocol/text_format.h"
 #include "request_text.h"
 

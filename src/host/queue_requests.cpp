@@ -1,4 +1,4 @@
-#include "engine/queue_requests.h"
+#include "host/queue_requests.h"
 
 #include <cmath>
 #include <cstring>
