@@ -230,7 +230,7 @@ class Host {
         },
         nullptr, [this](std::string_view label, std::string_view text) { h_->State->Log.Line(label, text); }});
     cycle_ = std::make_unique<qz::CommunicationCycle>(
-        *h_->State, *io_,
+        qz::EngineRecordsOf(*h_->State), *io_,
         [this](const qz::ReceivedEntry& e) {
           return qz::DecodeMess(*h_->State, e.Answer.view(), e.SentFrame.view(), e.Values);
         },

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diag/texts.h"
+#include "host/driver_state.h"
 #include "support/memory_line.h"
 
 namespace qz {
@@ -44,14 +45,14 @@ TEST(LineOutage, WakesOnlyWhatFellAsleepAfterTheLinesLastAnswer) {
   state.Engine.FullSleepTimer = 0.0;
 
   LineOutage outage;
-  outage.Begin(state);
+  outage.Begin(state.Config, state.Engine);
   for (int n = 1; n <= state.Config.StationCount; ++n) state.Config.Station(n).SleepTimer = cases[static_cast<std::size_t>(n - 1)].sleepLeftAtReturn;
   state.Engine.ThreadPhase = Phase::AwaitAnswer;
   state.Engine.AnswerBuffer = "\x10\x02partial";
   state.Engine.PrefixBuffer = "\x10";
   test::MemoryLine line;
   std::vector<std::string> events;
-  outage.End(state, line, [&](std::string_view text) { events.emplace_back(text); });
+  outage.End(state.Config, state.Engine, line, [&](std::string_view text) { events.emplace_back(text); });
 
   std::vector<std::string> expectedEvents;
   for (int n = 1; n <= state.Config.StationCount; ++n) {
@@ -87,10 +88,10 @@ TEST(LineOutage, FullSleepThatBeganOnTheDeadLineEnds) {
     state.Engine.LineSilence = 5.0;
     state.Engine.FullSleepTimer = c.fullSleepLeft;
     LineOutage outage;
-    outage.Begin(state);
+    outage.Begin(state.Config, state.Engine);
     test::MemoryLine line;
     std::vector<std::string> events;
-    outage.End(state, line, [&](std::string_view text) { events.emplace_back(text); });
+    outage.End(state.Config, state.Engine, line, [&](std::string_view text) { events.emplace_back(text); });
     EXPECT_EQ(state.Engine.FullSleepTimer.value(), c.ended ? 0.0 : c.fullSleepLeft);
     EXPECT_EQ(events, c.ended ? std::vector<std::string>{std::string(text::kEvtFullSleepEnd)} : std::vector<std::string>{});
   }

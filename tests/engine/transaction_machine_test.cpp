@@ -148,7 +148,7 @@ class Engine : public ::testing::Test {
   // answer decoder runs on it as in the driver.
   std::vector<ReceivedEntry> entries;
   bool decodeForReal = false;
-  CommunicationCycle cycle{*state, io,
+  CommunicationCycle cycle{EngineRecordsOf(*state), io,
                            [this](const ReceivedEntry& entry) {
                              decoded.push_back(static_cast<int>(entry.Answer.size()));
                              entries.push_back(entry);
@@ -565,7 +565,7 @@ TEST_F(Engine, MidnightCountsNoTimeAndRestartsTheAverage) {
 
 TEST_F(Engine, StatisticsAreRefreshedOnceASecond) {
   int refreshed = 0;
-  CommunicationCycle counting{*state, io, {}, [&] { ++refreshed; }};
+  CommunicationCycle counting{EngineRecordsOf(*state), io, {}, [&] { ++refreshed; }};
   line.Open = false;
   next = counting.Run(false);
   ASSERT_TRUE(next.At.has_value());

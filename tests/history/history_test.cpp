@@ -43,14 +43,6 @@ TEST(HistoryReadout, PlansChunksOf192Bytes) {
   ExpectPlan(0, 50001, {});
 }
 
-TEST(HistoryReadout, PlanningQueuesIntoTheReadQueue) {
-  DriverState state;
-  InitDriverState(state);
-  PlanHistoryReadout(state, 2, 0, 50000);
-  EXPECT_EQ(state.Engine.ReadQueue.Count(), (500000 + 191) / 192);
-  EXPECT_TRUE(state.Engine.ReadQueue.HasHistoryRequests());
-}
-
 TEST(HistoryTime, CalendarFromSeconds) {
   struct Case {
     std::uint32_t seconds;

@@ -446,13 +446,13 @@ TEST_F(Outputs, ModemConnectAndDisconnect) {
 TEST_F(Outputs, HangUpReportsTheLastConnectingStation) {
   MemoryLine line;
   line.Open = true;
-  EXPECT_EQ(ModemHangUp(line, S()), 0);
+  EXPECT_EQ(ModemHangUp(line, S().Config, S().Log), 0);
   EXPECT_TRUE(line.Written().empty());
   St(1).Flags.in_connecting_modem = 1;
   St(2).Flags.in_connecting_modem = 1;
   St(2).Flags.in_connected_modem = 1;
   S().Engine.ThreadPhase = Phase::Silence;
-  EXPECT_EQ(ModemHangUp(line, S()), 2);
+  EXPECT_EQ(ModemHangUp(line, S().Config, S().Log), 2);
   EXPECT_EQ(line.Written(), "\r");
   EXPECT_EQ(S().Engine.ThreadPhase, Phase::Silence);
   for (int n = 1; n <= 2; ++n) {

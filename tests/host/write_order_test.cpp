@@ -122,7 +122,7 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
   FakeClock clock{LocalDateTime{2026, 12, 10, 12, 0, 0, 0}};
   MemoryLine line;
   EngineIo io{line, clock, [](std::string_view) {}, {}, {}};
-  CommunicationCycle cycle{S(), io,
+  CommunicationCycle cycle{EngineRecordsOf(S()), io,
                            [this](const ReceivedEntry& entry) {
                              return DecodeMess(S(), entry.Answer.view(), entry.SentFrame.view(), entry.Values);
                            },

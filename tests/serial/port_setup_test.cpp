@@ -2,6 +2,8 @@
 
 #include "serial/port_setup.h"
 
+#include "engine/line_control.h"
+
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -104,7 +106,7 @@ TEST_F(ConfigurePortTest, OpensWithTheComSettingsAndReportsThePort) {
   state_.Engine.AnswerBuffer = "partial";
   pty_.Send("kept");  // bytes that arrived before the set-up stay readable
 
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
 
   ASSERT_TRUE(port_.Active());
   EXPECT_EQ(Events(), std::vector<std::string>{"Inicializace portu: COM2 2400Bd"});
@@ -136,14 +138,14 @@ TEST_F(ConfigurePortTest, OpensWithTheComSettingsAndReportsThePort) {
 
 TEST_F(ConfigurePortTest, RateOutsideTheListKeepsThePreviousRate) {
   state_.Config.Baud = 1000;
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   EXPECT_TRUE(port_.Active());
   EXPECT_EQ(Events(), std::vector<std::string>{"Inicializace portu: COM2 9600Bd"});
 }
 
 TEST_F(ConfigurePortTest, OnlyTheLowByteOfThePortNumberCounts) {
   state_.Config.PortNumber = 0x0102;
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   EXPECT_TRUE(port_.Active());
   EXPECT_EQ(port_.Port(), 2);
 }
@@ -151,7 +153,7 @@ TEST_F(ConfigurePortTest, OnlyTheLowByteOfThePortNumberCounts) {
 TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
   ::setenv("QZ_COM2", "/nonexistent/ttyQZ", 1);
   state_.Engine.ThreadPhase = Phase::Silence;
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   EXPECT_FALSE(port_.Active());
   EXPECT_NE(port_.ErrorCode(), 0);
   // The existing two lines, then the device and the system's reason.
@@ -163,10 +165,10 @@ TEST_F(ConfigurePortTest, MissingDeviceIsReportedAndLeavesThePortClosed) {
 }
 
 TEST_F(ConfigurePortTest, ReconfiguringAnOpenPortReopensItOnce) {
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   ASSERT_TRUE(port_.Active());
   state_.Config.Baud = 19200;
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   ASSERT_TRUE(port_.Active());
   termios t{};
   ASSERT_EQ(::tcgetattr(pty_.SlaveFd(), &t), 0);
@@ -176,7 +178,7 @@ TEST_F(ConfigurePortTest, ReconfiguringAnOpenPortReopensItOnce) {
 }
 
 TEST_F(ConfigurePortTest, ReadBytesReturnsWhatIsBuffered) {
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   ASSERT_TRUE(port_.Active());
   pty_.Send("abc");
   ASSERT_TRUE(WaitUntil([&] { return RxCount(port_) == 3; }));
@@ -185,48 +187,32 @@ TEST_F(ConfigurePortTest, ReadBytesReturnsWhatIsBuffered) {
 }
 
 TEST_F(ConfigurePortTest, AnswerArrivingWhileTheRequestLeavesSurvivesThePurge) {
-  ConfigurePort(&window_, port_, state_);
+  OpenLine(&window_, port_, state_.Config, state_.Engine, state_.Log);
   ASSERT_TRUE(port_.Active());
-  SendText(port_, state_, "request", 1);
+  SendText(port_, "request");
   pty_.Send("answer");  // a quick station answers at once
   EXPECT_EQ(pty_.Receive(7), "request");
   ASSERT_TRUE(WaitUntil([&] { return RxCount(port_) == 6; }));
-  ResetLine(port_, state_);
+  ResetLine(port_, state_.Engine);
   EXPECT_EQ(ReadBytes(port_, 6).str(), "answer");
 }
 
-TEST(LineOperations, SendTextSetsThePhaseUnlessKept) {
-  DriverState state;
-  MemoryLine line;
-  state.Engine.ThreadPhase = Phase::Silence;
-  SendText(line, state, "\x0D", kKeepPhase);
-  EXPECT_EQ(state.Engine.ThreadPhase, Phase::Silence);
-  SendText(line, state, "frame", 1);
-  EXPECT_EQ(state.Engine.ThreadPhase, Phase::Transmit);
-  EXPECT_EQ(line.Written(), "\x0D" "frame");
-}
-
-TEST(LineOperations, SendTextWritesTheBytesItWasGivenEvenFromTheState) {
+TEST(LineOperations, SendTextWritesTheBytesInOrder) {
   DriverState state;
   MemoryLine line;
   state.Engine.TxMessage = "frame";
-  SendText(line, state, state.Engine.TxMessage.view(), 1);
-  EXPECT_EQ(line.Written(), "frame");
+  SendText(line, "\x0D");
+  SendText(line, state.Engine.TxMessage.view());
+  EXPECT_EQ(line.Written(), "\x0D" "frame");
 }
 
 TEST(LineOperations, TxDoneWaitsForTheOutputOnlyWhileTransmitting) {
-  DriverState state;
   MemoryLine line;
   line.SetTxWaiting(5);
-  for (Phase phase : {Phase::Idle, Phase::AwaitAnswer, Phase::Silence, Phase::Acknowledge, Phase::RtsLead,
-                      Phase::RtsLag, Phase::Timeout}) {
-    state.Engine.ThreadPhase = phase;
-    EXPECT_TRUE(TxDone(line, state)) << static_cast<int>(phase);
-  }
-  state.Engine.ThreadPhase = Phase::Transmit;
-  EXPECT_FALSE(TxDone(line, state));
+  EXPECT_TRUE(TxDone(line, false));
+  EXPECT_FALSE(TxDone(line, true));
   line.SetTxWaiting(0);
-  EXPECT_TRUE(TxDone(line, state));
+  EXPECT_TRUE(TxDone(line, true));
 }
 
 TEST(LineOperations, ReadBytesSkipsEmptyReads) {
@@ -244,7 +230,7 @@ TEST(LineOperations, ResetLinePurgesAndEmptiesTheReceiveBuffers) {
   state.Engine.PrefixBuffer = "RK";
   state.Engine.AnswerBuffer = "half";
   state.Engine.ThreadPhase = Phase::AwaitAnswer;
-  ResetLine(line, state);
+  ResetLine(line, state.Engine);
   EXPECT_EQ(line.PurgeRxCount(), 1);
   EXPECT_EQ(line.PurgeTxCount(), 1);
   EXPECT_TRUE(state.Engine.PrefixBuffer.empty());
