@@ -55,6 +55,22 @@ inline constexpr std::string_view kComInstallError = "Chyba instalace COM-portu 
 // Our own: the parameter file could not be opened or read at all.
 inline constexpr std::string_view kParFileOpenError = "Nelze otev\xF8\xEDt parametrick\xFD soubor ";
 
+// Log lines of the start and the end of an instance.
+inline constexpr std::string_view kLogInit = "Init";
+inline constexpr std::string_view kLogInitStart = "Start";
+inline constexpr std::string_view kLogInitStep = "init";
+inline constexpr std::string_view kLogStationsReset = "reset data stations OK";
+inline constexpr std::string_view kLogEngineReset = "return reset buffer - INIT = TRUE";
+inline constexpr std::string_view kLogParFileLoaded = "LoadPARfile";
+inline constexpr std::string_view kLogParFileOk = "OK";
+inline constexpr std::string_view kLogParFileError = "PARfile ERROR";
+inline constexpr std::string_view kLogParFileSettings = "LOADPARFILE";
+inline constexpr std::string_view kLogSelfReadingOn = "PrstynekRUN=true";
+inline constexpr std::string_view kLogDone = "done";
+inline constexpr std::string_view kLogQueuesEmpty = "queues are empty";
+inline constexpr std::string_view kLogStationsClosed = "stations/data closed";
+inline constexpr std::string_view kLogDoneEnd = "end";
+
 // --- Serial port set-up -----------------------------------------------------
 inline constexpr std::string_view kEvtPortSetup = "Inicializace portu: ";
 inline constexpr std::string_view kEvtPortOpenError = "Chyba p\xF8i otev\xF8" "en\xED portu !";
@@ -214,6 +230,22 @@ inline constexpr std::string_view kEvtSleepEnd = " - konec m\xF3" "du \x22sleep\
 inline constexpr std::string_view kEvtFullSleepEnd = "Konec \xFApln\xE9ho m\xF3" "du \x22sleep\x22";
 inline constexpr std::string_view kEvtHistoryDone = "HDB: \xE8ten\xED dokon\xE8" "eno -> z\xE1pis nov\xE9 \x22UserPos\x22 (%d)";
 inline constexpr std::string_view kEvtHistoryTimeout = "HDB: p\xF8" "eru\x9A" "eno \xE8ten\xED - timeout";
+// The transaction machine's and the cycle's log lines.
+inline constexpr std::string_view kLogRing = "prstynek";
+inline constexpr std::string_view kLogRingWritePriority = "station NOT sleep -> lets go / priority";
+inline constexpr std::string_view kLogRingRead = "station NOT sleep -> lets go";
+inline constexpr std::string_view kLogRingPoll = "NOT trans-queue -> lets read data";
+inline constexpr std::string_view kLogRingAllAsleep = "all stations sleep -> do nothing";
+inline constexpr std::string_view kLogRingTransmit = "transmit now";
+inline constexpr std::string_view kLogRtsOn = "RTS ON";
+inline constexpr std::string_view kLogRtsStillOn = "RTS STILL ON, BEGIN";
+inline constexpr std::string_view kLogRtsOff = "RTS OFF";
+inline constexpr std::string_view kLogTransmit = "TRANSMIT";
+inline constexpr std::string_view kLogPhaseStart = "START";
+inline constexpr std::string_view kLogPhaseEnd = "END";
+inline constexpr std::string_view kLogTransmitMessage = "Transmit Message";
+inline constexpr std::string_view kLogExtractData = "ExtractDATA";
+inline constexpr std::string_view kLogDecodeResult = "DecodeMess = ";
 
 // --- Host data: writes, commands and the modem -----------------------------
 inline constexpr std::string_view kEvtQqAssign = " - QQ[";

@@ -213,7 +213,7 @@ void CommunicationCycle::ExtractData() {
   const ReceivedEntry* entry = e.Received.Oldest();
   if (!entry) return;
   const int result = decoder_ ? decoder_(*entry) : 0;
-  if (io_.Log) io_.Log("ExtractDATA", std::string("DecodeMess = ") + static_cast<char>(result + 48));
+  if (io_.Log) io_.Log(text::kLogExtractData, std::string(text::kLogDecodeResult) + static_cast<char>(result + 48));
   e.Received.DropOldest();
 }
 

@@ -10,7 +10,7 @@ namespace {
 constexpr int kStoppingPollMs = 10;
 }  // namespace
 
-DrvThread::DrvThread(std::recursive_mutex& lock, Hooks hooks) : lock_(lock), hooks_(std::move(hooks)) {
+DrvThread::DrvThread(std::mutex& lock, Hooks hooks) : lock_(lock), hooks_(std::move(hooks)) {
   thread_ = std::thread([this] { Execute(); });
 }
 

@@ -31,7 +31,7 @@ class DrvThread {
     std::function<void()> WakeAwait;
   };
 
-  DrvThread(std::recursive_mutex& lock, Hooks hooks);
+  DrvThread(std::mutex& lock, Hooks hooks);
   ~DrvThread();
   DrvThread(const DrvThread&) = delete;
   DrvThread& operator=(const DrvThread&) = delete;
@@ -47,7 +47,7 @@ class DrvThread {
   void Execute();
   void Idle(int ms);
 
-  std::recursive_mutex& lock_;
+  std::mutex& lock_;
   Hooks hooks_;
   std::mutex sleepLock_;
   std::condition_variable wake_;

@@ -181,7 +181,7 @@ bool TransactionMachine::ChooseFromWriteQueue(ShortStr& frame) {
   frame = CodeMess(config_, log_, request);
   if (st) ++st->RequestCount;
   engine_.FromWriteQueue = 1;
-  Log("prstynek", "station NOT sleep -> lets go / priority");
+  Log(text::kLogRing, text::kLogRingWritePriority);
   return true;
 }
 
@@ -205,12 +205,12 @@ bool TransactionMachine::ChooseFromReadQueue(ShortStr& frame) {
   frame = CodeMess(config_, log_, request);
   if (st) ++st->RequestCount;
   engine_.FromReadQueue = 1;
-  Log("prstynek", "station NOT sleep -> lets go");
+  Log(text::kLogRing, text::kLogRingRead);
   return true;
 }
 
 void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
-  Log("prstynek", "NOT trans-queue -> lets read data");
+  Log(text::kLogRing, text::kLogRingPoll);
   const std::uint16_t station = engine_.PollStation;
   const std::uint16_t kind = engine_.PollKind;
   const std::uint16_t item = engine_.PollItem;
@@ -223,7 +223,7 @@ void TransactionMachine::ChooseFromPollRing(ShortStr& frame) {
     const bool back = engine_.PollStation == station && engine_.PollKind == kind && engine_.PollItem == item;
     if (back || ++steps > kLongestTurn) {
       if (engine_.FullSleepTimer.value() == 0) engine_.FullSleepTimer = config_.SleepTime;
-      Log("prstynek", "all stations sleep -> do nothing");
+      Log(text::kLogRing, text::kLogRingAllAsleep);
       return;
     }
   }
@@ -262,17 +262,17 @@ void TransactionMachine::ChooseAndSend() {
 }
 
 void TransactionMachine::StartTransmission(const ShortStr& frame) {
-  Log("prstynek", "transmit now");
+  Log(text::kLogRing, text::kLogRingTransmit);
   engine_.TxMessage = frame;
   if (config_.RtsTimeOn != 0) {
-    Log("RTS ON", "START");
+    Log(text::kLogRtsOn, text::kLogPhaseStart);
     engine_.Timer(PhaseTimer::RtsOn) = 0.0;
     SetRts(true);
     SetPhase(Phase::RtsLead);
   } else {
     SendRequest();
   }
-  HexDump(io_.Log, "Transmit Message", frame.view());
+  HexDump(io_.Log, text::kLogTransmitMessage, frame.view());
   engine_.AwaitingAnswer = 1;
   engine_.AnswerTimer = 0.0;
   MarkActiveStation();
@@ -321,10 +321,10 @@ void TransactionMachine::SendRequest() {
 
 void TransactionMachine::RtsLead() {
   if (engine_.Timer(PhaseTimer::RtsOn).value() >= config_.RtsTimeOn) {
-    Log("RTS ON", "END");
+    Log(text::kLogRtsOn, text::kLogPhaseEnd);
     SetRts(true);
     SendRequest();
-    Log("RTS STILL ON, BEGIN", HexText(engine_.TxMessage.view()));
+    Log(text::kLogRtsStillOn, HexText(engine_.TxMessage.view()));
   }
   TimeoutTest();
 }
@@ -335,7 +335,7 @@ void TransactionMachine::Transmitting() {
     SetRts(true);
     engine_.Timer(PhaseTimer::RtsOff) = 0.0;
     SetPhase(Phase::RtsLag);
-    Log("TRANSMIT", "END");
+    Log(text::kLogTransmit, text::kLogPhaseEnd);
     engine_.AnswerBuffer.clear();
     engine_.PrefixBuffer.clear();
     io_.Line.PurgeRx();
@@ -345,7 +345,7 @@ void TransactionMachine::Transmitting() {
 
 void TransactionMachine::RtsLag() {
   if (engine_.Timer(PhaseTimer::RtsOff).value() >= config_.RtsTimeOff) {
-    Log("RTS OFF", "END");
+    Log(text::kLogRtsOff, text::kLogPhaseEnd);
     SetRts(false);
     SetPhase(Phase::AwaitAnswer);
   }

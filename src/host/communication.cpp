@@ -40,7 +40,8 @@ class Communication {
                             [this](const LineWait& wait) { h_.Port->AwaitLine(wait); },
                             [this] { h_.Port->WakeLine(); },
                         }) {
-    std::lock_guard guard(h_.Lock);
+    // Constructed under the instance lock (Init holds it); the thread waits
+    // for it before its first cycle.
     for (RequestQueue* queue : {&h_.State->Engine.WriteQueue, &h_.State->Engine.ReadQueue})
       queue->SetOnInsert([this] { thread_.Wake(); });
   }

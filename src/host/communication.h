@@ -14,7 +14,8 @@ class Communication;
 // Resets the engine's queues, counters and timers before the line starts.
 void ResetEngine(DriverHandle& h);
 
-// Starts the thread of an instance whose port is open (its Thread).
+// Starts the thread of an instance whose port is open (its Thread). Under
+// the instance lock.
 void StartCommunication(DriverHandle& h);
 
 // Opens the port of a running line again when it is closed (the host's line

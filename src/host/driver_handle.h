@@ -43,5 +43,7 @@ struct DriverHandle {
   // Serialises the host's calls with the communication thread's work on the
   // state: queue changes and the operations the thread hands to the host's
   // side run under it. Done never holds it while waiting for the thread.
-  std::recursive_mutex Lock;
+  // No path takes it twice: a function that runs under it says so and
+  // never locks it again.
+  std::mutex Lock;
 };

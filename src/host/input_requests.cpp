@@ -4,9 +4,8 @@
 #include <string>
 
 #include "host/driver_state.h"
-#include "diag/statistics.h"
-#include "history/history_readout.h"
 #include "host/channel_lookup.h"
+#include "host/driver_channels.h"
 #include "host/driver_handle.h"
 #include "history/host_buffer.h"
 #include "host/host_value.h"
@@ -20,10 +19,6 @@ namespace {
 constexpr std::size_t kQqTextSize = 33;
 constexpr std::size_t kDisplayLineSize = 256;
 constexpr std::size_t kNameSize = 81;
-
-// Which reading a channel gives: its type code and the writer of its value.
-// Listed channels with another type code write nothing.
-enum class Outcome { NotListed, Done };
 
 bool Expect(const HostValue& v, std::uint32_t type) { return v.TypeCode == type; }
 
@@ -46,87 +41,6 @@ void WriteQq(const QqVariable& q, HostValue& v) {
     case kTypeText: PutText(v, q.Text.view(), kQqTextSize); break;
     default: break;
   }
-}
-
-// --- Driver-level channels before the stations -----------------------------
-
-const HistorySample* SelectedSample(const DriverState& s) {
-  if (!s.Samples.HistorySamples || !Array1<HistorySample, kHistorySampleCount>::Contains(s.Samples.HistorySampleIndex)) return nullptr;
-  return &(*s.Samples.HistorySamples)[s.Samples.HistorySampleIndex];
-}
-
-Outcome SampleChannel(const DriverState& s, std::uint32_t channel, HostValue& v) {
-  const HistorySample* sample = SelectedSample(s);
-  if (channel >= 60004 && channel <= 60009) {
-    if (Expect(v, kTypeByte) && sample) PutU8(v, sample->Time[channel - 60004]);
-    return Outcome::Done;
-  }
-  if (channel >= 60010 && channel <= 60017) {
-    if (Expect(v, kTypeDouble) && sample) PutDouble(v, DecodeFloat24(sample->Values[channel - 60010].view()));
-    return Outcome::Done;
-  }
-  if (channel >= 60100 && channel <= 60291) {
-    const std::uint32_t w = channel - 60100;
-    if (Expect(v, kTypeBool) && sample) {
-      const std::uint8_t raw = sample->Values[w / 24].byte(w % 24 / 8);
-      PutBool(v, BitOfByte(raw, static_cast<int>(w % 8)));
-    }
-    return Outcome::Done;
-  }
-  return Outcome::NotListed;
-}
-
-Outcome HistoryRecordChannel(const DriverState& s, std::uint32_t channel, HostValue& v) {
-  static constexpr std::uint32_t kTypes[] = {kTypeWord, kTypeCardinal, kTypeSingle};
-  if (channel < 65411 || channel > 65413) return Outcome::NotListed;
-  if (!Expect(v, kTypes[channel - 65411])) return Outcome::Done;
-  const auto record = SelectedHistoryRecord(s.History, s.Config.StationCount);
-  if (!record) return Outcome::Done;
-  if (channel == 65411) PutU16(v, record->Code);
-  if (channel == 65412) PutU32(v, record->Seconds);
-  if (channel == 65413) PutSingle(v, ToSingle(SingleToValue(record->ValueBits)));
-  return Outcome::Done;
-}
-
-void PutBufferDescription(const DriverState& s, HostValue& v) {
-  // Byte 9, word 66, then the low 32 bits of the buffer reference.
-  v.ValueBytes[0] = 9;
-  v.ValueBytes[1] = 66;
-  v.ValueBytes[2] = 0;
-  const auto reference = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(s.Samples.HostBuffer));
-  for (std::size_t i = 0; i < 4; ++i) v.ValueBytes[3 + i] = static_cast<std::uint8_t>(reference >> (8 * i));
-}
-
-Outcome DriverChannelBefore(const DriverState& s, std::uint32_t channel, HostValue& v) {
-  if (SampleChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
-  if (HistoryRecordChannel(s, channel, v) == Outcome::Done) return Outcome::Done;
-  const HistoryQuery& q = s.History.Query;
-  auto put = [&](std::uint32_t type, auto writer) {
-    if (Expect(v, type)) writer();
-    return Outcome::Done;
-  };
-  switch (channel) {
-    case 60018: return put(kTypeBool, [&] { PutBool(v, s.Samples.HistorySamplesActive != 0); });
-    case 60022: return put(kTypeBool, [&] { PutU8(v, s.Samples.SampleFileFlag); });
-    case 65399: return put(kTypeDouble, [&] { PutDouble(v, s.Engine.CycleMs); });
-    case 65400: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryStation)); });
-    case 65401: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryUser)); });
-    case 65402: return put(kTypeCardinal, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryUserPos)); });
-    case 65403: return put(kTypeCardinal, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryTop)); });
-    case 65404: return put(kTypeSmallInt, [&] { PutU16(v, static_cast<std::uint16_t>(q.HistoryState)); });
-    case 65405: return put(kTypeDouble, [&] { PutDouble(v, q.HistoryElapsed); });
-    case 65406: return put(kTypeDouble, [&] { PutDouble(v, q.HistoryTimeout); });
-    case 65409: return put(kTypeLongInt, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryAux)); });
-    case 65410: return put(kTypeWord, [&] { PutU16(v, q.HistoryRecordIndex); });
-    case 65414: return put(kTypeLongInt, [&] { PutU32(v, static_cast<std::uint32_t>(q.HistoryCapacity)); });
-    case 65532: return put(kTypeBuffer, [&] { PutBufferDescription(s, v); });
-    case 65533: return put(kTypeDouble, [&] { PutDouble(v, s.Host.HostWriteValue); });
-    case 65534: return put(kTypeDouble, [&] { PutDouble(v, s.Host.HostWriteChannel); });
-    case 65535: return put(kTypeBool, [&] { PutU8(v, s.Host.HostWritePending); });
-    default: break;
-  }
-  if (channel >= 65416 && channel <= 65421) return put(kTypeWord, [&] { PutU16(v, q.DateWords[channel - 65416]); });
-  return Outcome::NotListed;
 }
 
 // --- Station items -----------------------------------------------------------
@@ -231,33 +145,6 @@ void WriteStationItem(const DriverState& s, const StationChannel& c, HostValue& 
   }
 }
 
-// --- Driver-level channels after the stations ----------------------------------
-
-void DriverChannelAfter(const DriverState& s, std::uint32_t channel, HostValue& v) {
-  const EngineState& e = s.Engine;
-  if (channel == 496) {
-    if (Expect(v, kTypeLongInt)) PutU32(v, static_cast<std::uint32_t>(ProcessMemoryBytes()));
-    return;
-  }
-  double x = 0;
-  switch (channel) {
-    case 486: x = e.SentCount; break;
-    case 488: x = 0.0; break;
-    case 489: x = e.LineSilence; break;
-    case 490: x = static_cast<double>(e.ReadQueue.Count() + e.WriteQueue.Count()); break;
-    case 491: x = e.ActiveKind; break;
-    case 492: x = s.Engine.FullSleepTimer; break;
-    case 493: x = e.ReceivedCount; break;
-    case 494: x = e.ActiveStation; break;
-    case 495: x = static_cast<std::uint8_t>(e.ThreadPhase); break;
-    case 497: x = static_cast<double>(e.WriteQueue.Count()); break;
-    case 498: x = e.AcceptedCount; break;
-    case 499: x = e.AnswerTimer; break;
-    default: return;  // 487 and every other number: nothing
-  }
-  if (Expect(v, kTypeDouble)) PutDouble(v, x);
-}
-
 // A kind-16 read of the station whose text holds the address at a position
 // 1, 4, 7, ... already waits.
 bool QqReadWaiting(const RequestQueue& queue, int station, const QqVariable& q) {
@@ -279,9 +166,11 @@ void GetInput(DriverHandle& h, std::uint32_t channel, HostValue& value) {
   DriverState& s = *h.State;
   const auto key = static_cast<std::uint16_t>(channel);
   if (const QqMatch qq = FindQqVariable(h, key); qq.Variable) return WriteQq(*qq.Variable, value);
-  if (DriverChannelBefore(s, channel, value) == Outcome::Done) return;
+  const DriverChannel* driver = FindDriverChannel(channel);
+  const bool driverFirst = driver && driver->Read && driver->Order == ReadOrder::BeforeStations;
+  if (driverFirst) return ReadDriverChannel(*driver, s, channel, value);
   if (const StationChannel c = ResolveChannel(h, key)) return WriteStationItem(s, c, value);
-  DriverChannelAfter(s, channel, value);
+  if (driver) ReadDriverChannel(*driver, s, channel, value);
 }
 
 void InputRequest(DriverHandle& h, std::uint32_t channel) {

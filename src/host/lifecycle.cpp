@@ -69,7 +69,7 @@ void LoadHistories(DriverHandle& h) {
   for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) s.History.ImageSlot(n) = LoadHistory({s.Config.DriverName.view(), s.Log}, n, h.Window.get());
   UpdateHistoryDateWords(s.History, s.Config.StationCount);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
-  h.State->Log.Line("init", "reset data stations OK");
+  h.State->Log.Line(text::kLogInitStep, text::kLogStationsReset);
 }
 
 
@@ -77,7 +77,7 @@ void LoadHistories(DriverHandle& h) {
 // cannot be opened.
 bool StartLine(DriverHandle& h) {
   OpenLine(h.Window.get(), *h.Port, h.State->Config, h.State->Engine, h.State->Log);
-  if (h.State->Config.SelfReading) h.State->Log.Line("LOADPARFILE", "PrstynekRUN=true");
+  if (h.State->Config.SelfReading) h.State->Log.Line(text::kLogParFileSettings, text::kLogSelfReadingOn);
   h.State->Engine.WriteQueue.Clear();
   h.State->Engine.ReadQueue.Clear();
   if (!h.Port->Active()) return false;
@@ -110,14 +110,14 @@ bool StartInstance(DriverHandle& h, const InitArgs& args, std::string& failure) 
   h.AccessLevel = args.AccessLevel;
   OpenWindow(h, args.HostName);
   DriverState& s = *h.State;
-  s.Log.Line("Init", "Start");
+  s.Log.Line(text::kLogInit, text::kLogInitStart);
   h.Channels.Clear();  // it refers to the configuration about to be replaced
   InitDriverState(s);
   AnnounceStart(h, args);
 
   if (!LoadParameterFile(s.Config, s.Log, h.Window.get())) {
     failure = s.Config.ParseErrorText.str();
-    s.Log.Line("PARfile ERROR", failure);
+    s.Log.Line(text::kLogParFileError, failure);
     h.Running = 0;
     return false;
   }
@@ -126,8 +126,8 @@ bool StartInstance(DriverHandle& h, const InitArgs& args, std::string& failure) 
   IndexChannels(h);
   LoadHistories(h);
   ResetEngine(h);
-  s.Log.Line("init", "return reset buffer - INIT = TRUE");
-  s.Log.Line("LoadPARfile", "OK");
+  s.Log.Line(text::kLogInitStep, text::kLogEngineReset);
+  s.Log.Line(text::kLogParFileLoaded, text::kLogParFileOk);
   AddEvent(h.Window.get(), text::kEvtInitOk);
 
   if (!StartLine(h)) return Fail(h, text::kComInstallError, failure);
@@ -194,7 +194,7 @@ void DisposeInstance(DriverHandle* h) {
   s.Engine.Received.Clear();
   s.Engine.ReadQueue.Clear();
   s.Engine.WriteQueue.Clear();
-  s.Log.Line("done", "queues are empty");
+  s.Log.Line(text::kLogDone, text::kLogQueuesEmpty);
   for (int n = 1; n <= kMaxStations; ++n) {
     auto& slot = s.Config.Stations[static_cast<std::size_t>(n)];
     if (!slot) continue;  // Init never ran
@@ -204,9 +204,9 @@ void DisposeInstance(DriverHandle* h) {
     s.History.ImageSlot(n).reset();
     slot.reset();
   }
-  s.Log.Line("done", "stations/data closed");
+  s.Log.Line(text::kLogDone, text::kLogStationsClosed);
   s.Samples.HistorySamples.reset();
-  s.Log.Line("done", "end");
+  s.Log.Line(text::kLogDone, text::kLogDoneEnd);
   owned->Port.reset();  // the port goes before the state and the handle
   owned->State.reset();
 }

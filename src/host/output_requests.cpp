@@ -3,35 +3,27 @@
 #include <limits>
 #include <string>
 
-#include "host/driver_state.h"
 #include "diag/log.h"
 #include "diag/texts.h"
-#include "host/queue_requests.h"
-#include "history/history_file.h"
-#include "history/history_readout.h"
+#include "engine/line_control.h"
 #include "host/channel_lookup.h"
+#include "host/driver_channels.h"
 #include "host/driver_handle.h"
+#include "host/driver_state.h"
 #include "host/host_value.h"
-#include "host/sample_file.h"
-#include "history/history_state.h"
+#include "host/queue_requests.h"
 #include "protocol/codecs.h"
 #include "serial/modem.h"
-#include "engine/line_control.h"
-#include "serial/port_setup.h"
 
 namespace qz {
 
 namespace {
-
-
-constexpr int kOriginalBlock = 500;
 
 class Writer {
  public:
   Writer(DriverHandle& h, const HostValue& value) : h_(h), s_(*h.State), v_(value) {}
 
   bool Qq(std::uint16_t key);
-  bool DriverChannel(std::uint32_t channel);
   void StationItem(const StationChannel& c);
 
  private:
@@ -43,14 +35,6 @@ class Writer {
   void Queue(RequestQueue& queue, int station, RequestKind kind, std::uint16_t item, std::string_view data = {},
              MemoryBlock* block = nullptr);
 
-  void StartSampleReadout();
-  void SelectHistoryStation(std::int16_t station);
-  void SelectHistoryUser(std::int16_t user);
-  void StartHistoryReadout();
-  void AbortHistoryReadout();
-  void SaveHistories();
-  void ResetTheLine();
-  void ApplyPendingWrite();
   void Modem(StationRecord& st);
   void Status(int station, StationRecord& st, StatusChannel c);
   void ReadMemoryInputs(int station, StationRecord& st);
@@ -98,135 +82,6 @@ bool Writer::Qq(std::uint16_t key) {
 }
 
 // --- Driver-level channels ------------------------------------------------------
-
-void Writer::StartSampleReadout() {
-  if (s_.Samples.HistorySamples) {
-    for (HistorySample& sample : *s_.Samples.HistorySamples) ClearHistorySample(sample);
-  }
-  QueueSampleRead(s_);
-}
-
-void Writer::SelectHistoryStation(std::int16_t station) {
-  if (station >= 1 && station <= s_.Config.StationCount) {
-    s_.History.Query.HistoryStation = station;
-    s_.History.Query.HistoryState = HistoryPhase::Selected;
-    UpdateHistoryDateWords(s_.History, s_.Config.StationCount);
-  } else {
-    s_.History.Query.HistoryState = HistoryPhase::InvalidSelection;
-  }
-}
-
-void Writer::SelectHistoryUser(std::int16_t user) {
-  if (user >= 1 && user <= 8) {
-    s_.History.Query.HistoryUser = user;
-    s_.History.Query.HistoryState = HistoryPhase::Selected;
-  } else {
-    s_.History.Query.HistoryState = HistoryPhase::InvalidSelection;
-  }
-}
-
-void Writer::StartHistoryReadout() {
-  HistoryQuery& q = s_.History.Query;
-  switch (q.HistoryState) {
-    case HistoryPhase::Idle:
-    case HistoryPhase::Selected:
-    case HistoryPhase::Aborted:
-    case HistoryPhase::TimedOut:
-    case HistoryPhase::Finished: break;
-    default: return;
-  }
-  Event(text::kEvtHistoryStart);
-  q.HistoryState = HistoryPhase::ReadingPositions;
-  // The capacity, the auxiliary value, the top and the user's position.
-  const std::string data{0x00, 0x00, 0x01, '\xBA', 0x01, 0x0D, '\xBA', 0x01, 0x0E, '\xBA', 0x01,
-                         static_cast<char>(q.HistoryUser + 4)};
-  Queue(s_.Engine.ReadQueue, static_cast<std::uint16_t>(q.HistoryStation), RequestKind::QqRead, 0, data);
-}
-
-void Writer::AbortHistoryReadout() {
-  HistoryQuery& q = s_.History.Query;
-  if (q.HistoryState != HistoryPhase::ReadingRecords && q.HistoryState != HistoryPhase::ReadingPositions) return;
-  Event(text::kEvtHistoryAbort);
-  q.HistoryState = HistoryPhase::Aborted;
-  ResetTheLine();
-}
-
-void Writer::SaveHistories() {
-  for (int n = 1; n <= kMaxStations; ++n) {
-    const HistoryImage* image = s_.History.Image(n);
-    if (image && s_.Config.Stations[static_cast<std::size_t>(n)]) SaveHistory({s_.Config.DriverName.view(), s_.Log}, n, *image);
-  }
-}
-
-void Writer::ResetTheLine() {
-  s_.Engine.ReadQueue.Clear();
-  s_.Engine.WriteQueue.Clear();
-  ResetLine(*h_.Port, s_.Engine);
-  s_.Engine.ThreadPhase = Phase::Idle;
-  s_.Engine.LastSent.clear();
-}
-
-// The indirect write names its target in the ORIGINAL_CHANNELS numbering,
-// whatever channels the station really has.
-void Writer::ApplyPendingWrite() {
-  if (s_.Host.HostWritePending == 0) return;
-  const int k = s_.Host.HostWriteChannel;
-  const int n = k / kOriginalBlock + 1;
-  const int r = k % kOriginalBlock;
-  if (n < 1 || n > s_.Config.StationCount) return;
-  StationRecord& st = s_.Config.Station(n);
-  const double value = s_.Host.HostWriteValue;
-  if (r >= 1 && r <= kMaxBinarIn) st.BinarInValue[static_cast<std::size_t>(r)] = value != 0.0 ? 1 : 0;
-  if (r >= 193 && r <= 256) st.AnalogInValue[static_cast<std::size_t>(r - 192)] = value;
-}
-
-bool Writer::DriverChannel(std::uint32_t channel) {
-  auto when = [&](std::uint32_t type, auto action) {
-    if (Is(type)) action();
-    return true;
-  };
-  switch (channel) {
-    case 486: return when(kTypeDouble, [&] { s_.Engine.SentCount = Real(); });
-    case 487: return when(kTypeBool, [&] { s_.Host.OnDemandBlock = Byte(); });
-    case 60000: return when(kTypeByte, [&] { s_.Samples.SampleStation = Byte(); });
-    case 60001:
-      return when(kTypeByte, [&] { s_.Samples.HistoryPeriod = Byte() >= 1 && Byte() <= 3 ? Byte() : std::uint8_t{1}; });
-    case 60002:
-      return when(kTypeWord, [&] {
-        const std::uint16_t w = GetU16(v_);
-        s_.Samples.HistorySampleIndex = w >= 1 && w <= kHistorySampleCount ? w : std::uint16_t{1};
-      });
-    case 60003: return when(kTypeBool, [&] { StartSampleReadout(); });
-    case 60021: return when(kTypeBool, [&] { s_.Samples.SampleFileFlag = WriteSampleFile(s_) ? 1 : 0; });
-    case 60022: return when(kTypeBool, [&] { s_.Samples.SampleFileFlag = Byte(); });
-    case 60292: return when(kTypeBool, [&] { s_.Engine.SampleKindSwitch = Byte(); });
-    case 65398: return when(kTypeBool, [&] { s_.Config.Beep = Byte(); });
-    case 65400: return when(kTypeSmallInt, [&] { SelectHistoryStation(static_cast<std::int16_t>(GetU16(v_))); });
-    case 65401: return when(kTypeSmallInt, [&] { SelectHistoryUser(static_cast<std::int16_t>(GetU16(v_))); });
-    case 65406: return when(kTypeDouble, [&] { s_.History.Query.HistoryTimeout = Real(); });
-    case 65407: return when(kTypeBool, [&] { StartHistoryReadout(); });
-    case 65408: return when(kTypeBool, [&] { AbortHistoryReadout(); });
-    case 65410:
-      return when(kTypeWord, [&] {
-        s_.History.Query.HistoryRecordIndex = GetU16(v_);
-        UpdateHistoryDateWords(s_.History, s_.Config.StationCount);
-      });
-    case 65415: return when(kTypeBool, [&] { SaveHistories(); });
-    case 65531:
-      return when(kTypeBool, [&] {
-        ResetTheLine();
-        ReopenPort(h_);  // a port whose device went away comes back at once
-      });
-    case 65533: return when(kTypeDouble, [&] { s_.Host.HostWriteValue = Real(); });
-    case 65534:
-      return when(kTypeDouble, [&] { s_.Host.HostWriteChannel = static_cast<std::uint16_t>(TruncateToInt64(Real())); });
-    case 65535:
-      if (Is(kTypeBool)) s_.Host.HostWritePending = Byte();
-      ApplyPendingWrite();
-      return true;
-    default: return false;
-  }
-}
 
 // --- Station items ----------------------------------------------------------------
 
@@ -405,7 +260,9 @@ void OutputRequest(DriverHandle& h, std::uint32_t channel, const HostValue& valu
   Writer writer(h, value);
   const auto key = static_cast<std::uint16_t>(channel);
   if (writer.Qq(key)) return;
-  if (writer.DriverChannel(channel)) return;
+  if (const DriverChannel* driver = FindDriverChannel(channel); driver && driver->Write) {
+    return WriteDriverChannel(*driver, h, value);
+  }
   if (const StationChannel c = ResolveChannel(h, key)) writer.StationItem(c);
 }
 
