@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "host/channel_lookup.h"
 #include "host/driver_handle.h"
+#include "host/driver_state.h"
 #include "host/host_value.h"
 #include "host/input_requests.h"
 #include "host/lifecycle.h"

@@ -13,8 +13,8 @@
 
 #include "channel_map.h"
 #include "check.h"
-#include "host/driver_state.h"
 #include "config/par_file.h"
+#include "host/driver_state.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "host/driver_state.h"
 #include "host/answer_handling.h"
+#include "host/driver_state.h"
 #include "protocol/frame_assembler.h"
 #include "protocol/request_encoding.h"
 

@@ -28,15 +28,15 @@
 
 #include "diag/log.h"
 #include "diag/statistics.h"
-#include "engine/engine_report.h"
 #include "engine/cycle.h"
-#include "host/driver_handle.h"
+#include "engine/engine_report.h"
 #include "host/answer_handling.h"
+#include "host/driver_handle.h"
 #include "protocol/framing.h"
 #include "qzdrk485.h"
+#include "scratch_folder.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"
-#include "scratch_folder.h"
 
 namespace {
 

@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
+#include "host/driver_state.h"
 #include "scratch_folder.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "host/driver_state.h"
 #include "config/par_file.h"
+#include "host/driver_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto state = std::make_unique<qz::DriverState>();

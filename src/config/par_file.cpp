@@ -7,8 +7,8 @@
 #include "config/par_global.h"
 #include "config/par_reader.h"
 #include "config/par_stations.h"
-#include "diag/paths.h"
 #include "diag/log.h"
+#include "diag/paths.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
 

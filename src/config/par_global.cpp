@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "config/par_reader.h"
-#include "diag/paths.h"
 #include "diag/log.h"
+#include "diag/paths.h"
 #include "diag/texts.h"
 
 namespace qz {

@@ -7,8 +7,8 @@
 
 #include "diag/log.h"
 #include "diag/texts.h"
-#include "history/history_state.h"
 #include "engine/line_control.h"
+#include "history/history_state.h"
 #include "serial/port_setup.h"
 
 namespace qz {

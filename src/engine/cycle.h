@@ -7,8 +7,8 @@
 
 #include "engine/engine_io.h"
 #include "engine/engine_records.h"
-#include "history/history_query.h"
 #include "engine/transaction_machine.h"
+#include "history/history_query.h"
 
 namespace qz {
 

@@ -11,9 +11,9 @@
 #include <functional>
 #include <list>
 
+#include "config/request.h"
 #include "config/short_str.h"
 #include "protocol/answer_decoding.h"
-#include "config/request.h"
 
 namespace qz {
 

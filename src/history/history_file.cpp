@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "diag/paths.h"
 #include "diag/log.h"
+#include "diag/paths.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
 

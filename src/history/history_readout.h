@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
+#include "config/request.h"
 #include "history/history_image.h"
 #include "history/history_query.h"
-#include "config/request.h"
 
 namespace qz {
 

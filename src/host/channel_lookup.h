@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "host/driver_state.h"
 #include "host/channel_index.h"
+#include "host/driver_state.h"
 
 struct DriverHandle;
 

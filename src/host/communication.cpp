@@ -5,12 +5,12 @@
 
 #include "diag/log.h"
 #include "diag/statistics.h"
-#include "engine/engine_report.h"
 #include "engine/cycle.h"
 #include "engine/drv_thread.h"
+#include "engine/engine_report.h"
 #include "engine/line_outage.h"
-#include "host/driver_handle.h"
 #include "host/answer_handling.h"
+#include "host/driver_handle.h"
 #include "serial/port_recovery.h"
 #include "serial/port_setup.h"
 

@@ -7,11 +7,11 @@
 #include <memory>
 #include <mutex>
 
-#include "host/driver_state.h"
 #include "diag/status_window.h"
 #include "diag/window_model.h"
 #include "host/channel_index.h"
 #include "host/communication.h"
+#include "host/driver_state.h"
 #include "serial/serial_port.h"
 
 struct DriverHandle {

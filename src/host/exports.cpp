@@ -4,8 +4,8 @@
 
 #include <mutex>
 
-#include "host/driver_handle.h"
 #include "history/host_buffer.h"
+#include "host/driver_handle.h"
 #include "host/identity.h"
 #include "host/input_requests.h"
 #include "host/lifecycle.h"

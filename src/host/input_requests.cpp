@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "host/driver_state.h"
+#include "history/host_buffer.h"
 #include "host/channel_lookup.h"
 #include "host/driver_channels.h"
 #include "host/driver_handle.h"
-#include "history/host_buffer.h"
+#include "host/driver_state.h"
 #include "host/host_value.h"
 #include "host/queue_requests.h"
 #include "protocol/codecs.h"

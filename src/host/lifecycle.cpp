@@ -8,12 +8,12 @@
 #include "diag/log.h"
 #include "diag/status_window.h"
 #include "diag/texts.h"
+#include "engine/line_control.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
 #include "host/channel_lookup.h"
-#include "host/driver_handle.h"
 #include "host/communication.h"
-#include "engine/line_control.h"
+#include "host/driver_handle.h"
 #include "serial/port_setup.h"
 
 namespace qz {
@@ -66,7 +66,10 @@ void ShowLoadedSettings(DriverHandle& h) {
 void LoadHistories(DriverHandle& h) {
   DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
-  for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) s.History.ImageSlot(n) = LoadHistory({s.Config.DriverName.view(), s.Log}, n, h.Window.get());
+  const HdbFiles files{s.Config.DriverName.view(), s.Log};
+  for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) {
+    s.History.ImageSlot(n) = LoadHistory(files, n, h.Window.get());
+  }
   UpdateHistoryDateWords(s.History, s.Config.StationCount);  // resume the host's record selection
   AddEvent(h.Window.get(), text::kEvtHdbOk);
   h.State->Log.Line(text::kLogInitStep, text::kLogStationsReset);
@@ -200,7 +203,7 @@ void DisposeInstance(DriverHandle* h) {
     if (!slot) continue;  // Init never ran
     FreeList(slot->QqVariables);
     FreeList(slot->MemoryBlocks);
-    if (const HistoryImage* image = s.History.Image(n)) SaveHistory({s.Config.DriverName.view(), s.Log}, n, *image);
+    if (const HistoryImage* image = s.History.Image(n)) SaveHistory(HdbFiles{s.Config.DriverName.view(), s.Log}, n, *image);
     s.History.ImageSlot(n).reset();
     slot.reset();
   }

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "host/driver_state.h"
 #include "engine/request_queue.h"
 #include "history/host_buffer.h"
+#include "host/driver_state.h"
 
 namespace qz {
 

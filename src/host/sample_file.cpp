@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "host/driver_state.h"
 #include "diag/paths.h"
 #include "diag/texts.h"
+#include "host/driver_state.h"
 
 namespace qz {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "config/short_str.h"
 #include "config/request.h"
+#include "config/short_str.h"
 
 namespace qz {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
 #include "diag/window_model.h"
+#include "host/driver_state.h"
 
 namespace qz::test {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <memory>
 
-#include "host/driver_state.h"
 #include "config/real6.h"
+#include "host/driver_state.h"
 
 namespace qz {
 namespace {

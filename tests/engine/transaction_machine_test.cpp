@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "engine/cycle.h"
 #include "host/answer_handling.h"
+#include "host/driver_state.h"
 #include "protocol/text_format.h"
 #include "support/fake_clock.h"
 #include "support/memory_line.h"

@@ -6,12 +6,12 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/statistics.h"
-#include "engine/engine_report.h"
 #include "diag/window_model.h"
+#include "engine/engine_report.h"
 #include "harness_fixture.h"
+#include "host/driver_state.h"
 #include "scan.h"
 #include "statistics.h"
 #include "view.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "diag/cp1250.h"
 #include "diag/window_model.h"
 #include "history/file_replace.h"
 #include "history/history_file.h"
+#include "host/driver_state.h"
 #include "support/temp_dir.h"
 
 namespace qz {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/driver_state.h"
 #include "history/history_file.h"
 #include "history/history_readout.h"
+#include "host/driver_state.h"
 
 namespace qz {
 namespace {

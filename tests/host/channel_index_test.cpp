@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "host/driver_state.h"
 #include "host/channel_index.h"
+#include "host/driver_state.h"
 
 namespace qz {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/cycle.h"
-#include "host_fixture.h"
 #include "host/answer_handling.h"
+#include "host_fixture.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 #include "support/fake_clock.h"

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "diag/texts.h"
 #include "host/answer_handling.h"
 #include "host/driver_state.h"
-#include "diag/texts.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 #include "protocol_fixture.h"

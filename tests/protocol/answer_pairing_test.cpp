@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "host/answer_handling.h"
+#include "host/driver_state.h"
 #include "protocol/framing.h"
 #include "protocol/request_encoding.h"
 #include "protocol_fixture.h"

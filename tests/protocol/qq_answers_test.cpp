@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "host/driver_state.h"
 #include "host/answer_handling.h"
+#include "host/driver_state.h"
 #include "protocol/codecs.h"
 #include "protocol/framing.h"
 #include "protocol/request_encoding.h"

@@ -2,8 +2,6 @@
 
 #include "serial/port_setup.h"
 
-#include "engine/line_control.h"
-
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -11,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "diag/texts.h"
 #include "diag/window_model.h"
+#include "engine/line_control.h"
+#include "host/driver_state.h"
 #include "serial/clock.h"
 #include "serial/serial_port.h"
 #include "support/fake_clock.h"

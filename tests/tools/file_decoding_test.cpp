@@ -6,9 +6,9 @@
 #include <string>
 
 #include "civil_time.h"
-#include "host/driver_state.h"
 #include "cuc_file.h"
 #include "hdb_file.h"
+#include "host/driver_state.h"
 #include "request_text.h"
 
 namespace {

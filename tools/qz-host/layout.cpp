@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "config/par_file.h"
-#include "diag/paths.h"
 #include "diag/cp1250.h"
 #include "diag/log.h"
+#include "diag/paths.h"
 #include "host/sample_file.h"
 
 namespace qzhost {

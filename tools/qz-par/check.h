@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "channel_claims.h"
-#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "finding.h"
+#include "host/driver_state.h"
 
 namespace qz::tool {
 

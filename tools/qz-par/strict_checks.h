@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "finding.h"
+#include "host/driver_state.h"
 #include "load_trace.h"
 
 namespace qz::tool {

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
+#include "host/driver_state.h"
 
 namespace qz::sim {
 

@@ -4,12 +4,12 @@
 #include <functional>
 #include <vector>
 
-#include "host/driver_state.h"
 #include "config/par_file.h"
 #include "diag/cp1250.h"
 #include "diag/texts.h"
 #include "hdb_file.h"
 #include "host/answer_handling.h"
+#include "host/driver_state.h"
 #include "protocol/text_format.h"
 #include "request_text.h"
 

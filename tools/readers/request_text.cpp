@@ -4,10 +4,10 @@
 #include <array>
 #include <cstdio>
 
-#include "host/driver_state.h"
 #include "engine/request_queue.h"
 #include "hdb_file.h"
 #include "history/history_image.h"
+#include "host/driver_state.h"
 #include "protocol/float24.h"
 #include "protocol/framing.h"
 #include "protocol/ieee_single.h"
