@@ -67,10 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qz::ShortStr window;
   qz::ShortStr buffer;
   qz::FrameAssembler assembler(state.Config, state.Log, window, buffer,
-                               [&](const qz::ShortStr& message) { qz::DecodeMess(state, message, sent); });
+                               [&](const qz::ShortStr& message) { qz::DecodeAnswer(state, message, sent); });
   qz::BufferInput line(input);
   assembler.Drain(line);
   // Also decode the raw input as one message, without framing.
-  qz::DecodeMess(state, input, sent);
+  qz::DecodeAnswer(state, input, sent);
   return 0;
 }

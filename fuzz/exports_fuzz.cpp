@@ -232,7 +232,7 @@ class Host {
     cycle_ = std::make_unique<qz::CommunicationCycle>(
         qz::EngineRecordsOf(*h_->State), *io_,
         [this](const qz::ReceivedEntry& e) {
-          return qz::DecodeMess(*h_->State, e.Answer.view(), e.SentFrame.view(), e.Values);
+          return qz::DecodeAnswer(*h_->State, e.Answer.view(), e.SentFrame.view(), e.Values);
         },
         [this] { qz::ShowStatistics(qz::StatisticsFigures(h_->State->Engine), h_->Window.get()); });
   }

@@ -45,6 +45,16 @@ constexpr bool IsHistoryKind(RequestKind kind) {
   return kind >= RequestKind::HistoryFirst && kind <= RequestKind::HistoryLast;
 }
 
+// The kind of the sample reads for a period (1..3; another reads as 1) and
+// kind table.
+constexpr RequestKind SampleReadKind(std::uint8_t period, bool secondTable) {
+  switch (period) {
+    case 2: return secondTable ? RequestKind::SamplesPeriod2b : RequestKind::SamplesPeriod2;
+    case 3: return secondTable ? RequestKind::SamplesPeriod3b : RequestKind::SamplesPeriod3;
+    default: return secondTable ? RequestKind::SamplesPeriod1b : RequestKind::SamplesPeriod1;
+  }
+}
+
 struct Request {
   std::uint8_t Station = 0;  // 1..100
   RequestKind Kind = RequestKind::ReadBI;

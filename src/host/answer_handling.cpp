@@ -5,7 +5,7 @@
 
 namespace qz {
 
-int DecodeMess(DriverState& state, std::string_view received, std::string_view sent, AnswerValues values) {
+int DecodeAnswer(DriverState& state, std::string_view received, std::string_view sent, AnswerValues values) {
   const AnswerTarget target{state.Config, state.History, state.Samples, state.Log};
   return ApplyAnswerOutcome(state.Engine, DecodeMess(target, received, sent, values));
 }

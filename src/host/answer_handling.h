@@ -12,7 +12,7 @@ namespace qz {
 struct DriverState;
 
 // 1 when the message came from a known station and was decoded, else 0.
-int DecodeMess(DriverState& state, std::string_view received, std::string_view sent,
+int DecodeAnswer(DriverState& state, std::string_view received, std::string_view sent,
                AnswerValues values = AnswerValues::Store);
 
 }  // namespace qz

@@ -29,7 +29,7 @@ class Communication {
             [this](std::string_view label, std::string_view text) { h_.State->Log.Line(label, text); }},
         cycle_(EngineRecordsOf(*h.State), io_,
                [this](const ReceivedEntry& e) {
-                 return DecodeMess(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
+                 return DecodeAnswer(*h_.State, e.Answer.view(), e.SentFrame.view(), e.Values);
                },
                [this] { ShowStatistics(StatisticsFigures(h_.State->Engine), h_.Window.get()); }),
         recovery_(*h.Port, io_.Time, PortRecovery::Listener{[this](std::int32_t code) { PortLost(code); },

@@ -69,15 +69,6 @@ void QueueQqRequest(DriverState& state, int station, const QqVariable& variable,
   Insert(state.Engine.WriteQueue, station, RequestKind::QqWrite, 0, data);
 }
 
-RequestKind SampleReadKind(std::uint8_t period, bool secondTable) {
-  static constexpr RequestKind kFirst[] = {RequestKind::SamplesPeriod1, RequestKind::SamplesPeriod2,
-                                           RequestKind::SamplesPeriod3};
-  static constexpr RequestKind kSecond[] = {RequestKind::SamplesPeriod1b, RequestKind::SamplesPeriod2b,
-                                            RequestKind::SamplesPeriod3b};
-  const std::size_t p = period >= 1 && period <= 3 ? period - 1u : 0;
-  return secondTable ? kSecond[p] : kFirst[p];
-}
-
 bool QueueSampleRead(DriverState& state) {
   const int station = state.Samples.SampleStation;
   if (station == 0 || station > state.Config.StationCount) return false;

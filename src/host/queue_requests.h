@@ -29,7 +29,4 @@ void QueueQqRequest(DriverState& state, int station, const QqVariable& variable,
 // as started. Returns whether the read-out started.
 bool QueueSampleRead(DriverState& state);
 
-// Request kind of the sample reads for a period (1..3) and kind table.
-RequestKind SampleReadKind(std::uint8_t period, bool secondTable);
-
 }  // namespace qz

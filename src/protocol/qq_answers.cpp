@@ -27,13 +27,8 @@ constexpr std::size_t kSampleAnswerSize = 186;
 
 // The kinds that read the samples of the period: either kind table.
 bool SampleKindFits(std::uint8_t period, std::uint8_t kind) {
-  const auto is = [kind](RequestKind a, RequestKind b) { return kind == KindByte(a) || kind == KindByte(b); };
-  switch (period) {
-    case 1: return is(RequestKind::SamplesPeriod1, RequestKind::SamplesPeriod1b);
-    case 2: return is(RequestKind::SamplesPeriod2, RequestKind::SamplesPeriod2b);
-    case 3: return is(RequestKind::SamplesPeriod3, RequestKind::SamplesPeriod3b);
-    default: return false;
-  }
+  if (period < 1 || period > 3) return false;
+  return kind == KindByte(SampleReadKind(period, false)) || kind == KindByte(SampleReadKind(period, true));
 }
 
 // One record of 31 bytes, counted from 1: the BCD time stamp in bytes 1..6,

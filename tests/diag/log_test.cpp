@@ -41,6 +41,19 @@ class LogFile : public ::testing::Test {
   qz::Log log;
 };
 
+// 7 December 2026, 3:04:05 local time.
+std::time_t SeventhOfDecember() {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 7;
+  t.tm_hour = 3;
+  t.tm_min = 4;
+  t.tm_sec = 5;
+  t.tm_isdst = -1;
+  return std::mktime(&t);
+}
+
 TEST_F(LogFile, NothingIsWrittenUntilLoggingIsSwitchedOn) {
   log.SetFileName(dir.file("driver.log"));
   log.Line("PARfile ITEM", "BAUD");
@@ -77,15 +90,7 @@ TEST_F(LogFile, WholeLineIsCutTo255Characters) {
 }
 
 TEST_F(LogFile, TimeStampsComeFromTheClockTheLogIsGiven) {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 7;
-  t.tm_hour = 3;
-  t.tm_min = 4;
-  t.tm_sec = 5;
-  t.tm_isdst = -1;
-  const std::time_t when = std::mktime(&t);
+  const std::time_t when = SeventhOfDecember();
   qz::Log clocked([when] { return when; });
   clocked.SetFileName(dir.file("driver.log"));
   clocked.Enable("QZDRK485");
@@ -94,15 +99,7 @@ TEST_F(LogFile, TimeStampsComeFromTheClockTheLogIsGiven) {
 }
 
 TEST(LogFormat, DateTimeTextIsDayMonthYearAndTime) {
-  std::tm t{};
-  t.tm_year = 2026 - 1900;
-  t.tm_mon = 11;
-  t.tm_mday = 7;
-  t.tm_hour = 3;
-  t.tm_min = 4;
-  t.tm_sec = 5;
-  t.tm_isdst = -1;
-  EXPECT_EQ(LogDateTimeText(std::mktime(&t)), "7.12.2026 3:04:05");
+  EXPECT_EQ(LogDateTimeText(SeventhOfDecember()), "7.12.2026 3:04:05");
   EXPECT_EQ(FormatLogLine("7.12.2026 3:04:05", "PARfile ITEM", "BAUD"), "7.12.2026 3:04:05 PARfile ITEM : BAUD");
 }
 

@@ -153,7 +153,7 @@ class Engine : public ::testing::Test {
                              decoded.push_back(static_cast<int>(entry.Answer.size()));
                              entries.push_back(entry);
                              if (!decodeForReal) return 1;
-                             return DecodeMess(*state, entry.Answer.view(), entry.SentFrame.view(), entry.Values);
+                             return DecodeAnswer(*state, entry.Answer.view(), entry.SentFrame.view(), entry.Values);
                            },
                            {}};
   TransactionMachine& machine = cycle.Machine();

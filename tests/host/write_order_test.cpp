@@ -124,7 +124,7 @@ class WriteOrder : public HostData, public ::testing::WithParamInterface<WriteCa
   EngineIo io{line, clock, [](std::string_view) {}, {}, {}};
   CommunicationCycle cycle{EngineRecordsOf(S()), io,
                            [this](const ReceivedEntry& entry) {
-                             return DecodeMess(S(), entry.Answer.view(), entry.SentFrame.view(), entry.Values);
+                             return DecodeAnswer(S(), entry.Answer.view(), entry.SentFrame.view(), entry.Values);
                            },
                            {}};
   std::string written_;

@@ -33,7 +33,7 @@ class DecodeTest : public testing::ProtocolFixture {
     m.push_back(static_cast<char>(CheckByte(m)));
     return m;
   }
-  int Decode(const std::string& m) { return DecodeMess(state, m, ""); }
+  int Decode(const std::string& m) { return DecodeAnswer(state, m, ""); }
   std::string Event() const { return state.Engine.PendingEventText.str().substr(60); }
 
   StationRecord& st;

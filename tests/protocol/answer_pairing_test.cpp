@@ -155,7 +155,7 @@ TEST_F(Pairing, CodeLengthsAreTheDecodersOwn) {
     SCOPED_TRACE(testing::HexOf(body));
     const std::string m = Y(5, body + "H");
     state.Engine.AckPending = 0;
-    ASSERT_EQ(DecodeMess(state, m, ""), 1);
+    ASSERT_EQ(DecodeAnswer(state, m, ""), 1);
     EXPECT_EQ(state.Engine.AckPending, 1) << "the decoder reached the H";
     EXPECT_TRUE(CarriesReport(m));
     std::vector<std::size_t> reports;
@@ -174,13 +174,13 @@ TEST_F(Pairing, LateAnswerStoresNoValues) {
   st.BinarInValue[1] = 1;
   st.AnalogInValue[1] = 7.0;
   const std::string m = Y(5, Hex("42 01 00") + Hex("4E 00 01 03 40 00 00") + Hex("45 02") + "H");
-  ASSERT_EQ(DecodeMess(state, m, "", AnswerValues::Skip), 1);
+  ASSERT_EQ(DecodeAnswer(state, m, "", AnswerValues::Skip), 1);
   EXPECT_EQ(st.BinarInValue[1], 1);
   EXPECT_EQ(st.AnalogInValue[1].value(), 7.0);
   EXPECT_EQ(st.Flags.bi_new_BI, 0);
   EXPECT_EQ(st.ErrorAnswerCount, 1) << "the error answer still counts";
   EXPECT_EQ(state.Engine.AckPending, 1) << "the report is still acknowledged";
-  ASSERT_EQ(DecodeMess(state, m, "", AnswerValues::Store), 1);
+  ASSERT_EQ(DecodeAnswer(state, m, "", AnswerValues::Store), 1);
   EXPECT_EQ(st.BinarInValue[1], 0);
   EXPECT_EQ(st.AnalogInValue[1].value(), 1.0);
 }

@@ -34,7 +34,7 @@ class QqTest : public testing::ProtocolFixture {
     return CodeMess(state.Config, state.Log, r).str();
   }
   int Decode(const std::string& body, const std::string& sent = "") {
-    return DecodeMess(state, FromStation(body), sent);
+    return DecodeAnswer(state, FromStation(body), sent);
   }
   std::string Event() const { return state.Engine.PendingEventText.str(); }
 

@@ -128,7 +128,7 @@ DecodedAnswer LogStations::Decode(std::string_view received, std::string_view se
   if (sentKind == 80 || sentKind == 144) s.Samples.HistoryPeriod = 3;
   s.Engine.PendingEventText = "";
   DecodedAnswer out;
-  out.Known = DecodeMess(s, received, sent) == 1;
+  out.Known = DecodeAnswer(s, received, sent) == 1;
   if (!out.Known) return out;
   std::string text = s.Engine.PendingEventText.str();
   const std::size_t mark = text.find(text::kEvtAnswerMark);
