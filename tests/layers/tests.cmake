@@ -7,11 +7,13 @@ set(QZ_LAYER_PROBES
   "diag|config/driver_config.h|reject"
   "config|history/history_query.h|reject"
   "history|protocol/answer_decoding.h|reject"
+  "history|engine/request_queue.h|reject"
   "serial|engine/engine_state.h|reject"
   "serial|protocol/framing.h|reject"
   "protocol|engine/engine_state.h|reject"
   "protocol|serial/serial_line.h|reject"
   "engine|host/driver_state.h|reject"
+  "engine|host/queue_requests.h|reject"
   "engine|protocol/framing.h|accept")
 
 foreach(probe ${QZ_LAYER_PROBES})
