@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qz::InitDriverState(*state);
   state->Config.DriverName = "FUZZ";
   state->Config.StationCount = 2;
-  const qz::HdbFiles files{state->Config.DriverName.view(), state->Log};
+  const qz::HdbFiles files = qz::HdbFilesOf(*state);
   const std::string name = Folder() + "/FUZZ1.hdb";
   if (qz::HistoryFileName(state->Config.DriverName.view(), 1) != name) Fail();
   {

@@ -19,8 +19,6 @@ namespace {
 
 // --- Readings ------------------------------------------------------------------
 
-void PutBool(HostValue& v, bool x) { PutU8(v, x ? 1 : 0); }
-
 // The sample the host selected (60002), when there is one.
 const HistorySample* SelectedSample(const DriverState& s) {
   const SampleReadout& r = s.Samples;
@@ -118,7 +116,7 @@ using V = const HostValue&;
 using S = const DriverState&;
 using C = std::uint32_t;
 using Out = HostValue&;
-constexpr std::uint32_t kNone = kAnyTypeCode;
+constexpr std::uint32_t kNone = 0;  // no reading, or no write: its type code is never looked at
 constexpr ReadOrder kAfter = ReadOrder::AfterStations;
 
 // Sorted by channel; ranges do not overlap.

@@ -79,7 +79,7 @@ void AbortHistoryReadout(DriverHandle& h) {
 }
 
 void SaveHistories(DriverState& s) {
-  const HdbFiles files{s.Config.DriverName.view(), s.Log};
+  const HdbFiles files = HdbFilesOf(s);
   for (int n = 1; n <= kMaxStations; ++n) {
     const HistoryImage* image = s.History.Image(n);
     if (image && s.Config.Stations[static_cast<std::size_t>(n)]) SaveHistory(files, n, *image);

@@ -11,6 +11,7 @@
 #include "diag/log.h"
 #include "engine/engine_records.h"
 #include "engine/engine_state.h"
+#include "history/history_file.h"
 #include "history/history_query.h"
 #include "history/sample_readout.h"
 #include "host/host_requests.h"
@@ -37,5 +38,8 @@ bool InitDriverState(DriverState& state);
 inline EngineRecords EngineRecordsOf(DriverState& state) {
   return {state.Config, state.Engine, state.History.Query, state.Log};
 }
+
+// The instance's HDB files: named after its driver, reporting to its log.
+inline HdbFiles HdbFilesOf(DriverState& state) { return {state.Config.DriverName.view(), state.Log}; }
 
 }  // namespace qz

@@ -21,6 +21,8 @@ std::uint64_t GetBytes(const HostValue& v, std::size_t n) {
 }  // namespace
 
 void PutU8(HostValue& v, std::uint8_t x) { v.ValueBytes[0] = x; }
+void PutBool(HostValue& v, bool x) { PutU8(v, x ? 1 : 0); }
+
 void PutU16(HostValue& v, std::uint16_t x) { PutBytes(v, x, 2); }
 void PutU32(HostValue& v, std::uint32_t x) { PutBytes(v, x, 4); }
 

@@ -24,6 +24,7 @@ enum HostType : std::uint32_t {
 };
 
 void PutU8(HostValue& v, std::uint8_t x);
+void PutBool(HostValue& v, bool x);  // 1 or 0
 void PutU16(HostValue& v, std::uint16_t x);
 void PutU32(HostValue& v, std::uint32_t x);
 void PutSingle(HostValue& v, float x);

@@ -22,8 +22,6 @@ constexpr std::size_t kNameSize = 81;
 
 bool Expect(const HostValue& v, std::uint32_t type) { return v.TypeCode == type; }
 
-void PutBool(HostValue& v, bool x) { PutU8(v, x ? 1 : 0); }
-
 // --- QQ variables ----------------------------------------------------------
 
 void WriteQq(const QqVariable& q, HostValue& v) {

@@ -66,7 +66,7 @@ void ShowLoadedSettings(DriverHandle& h) {
 void LoadHistories(DriverHandle& h) {
   DriverState& s = *h.State;
   AddEvent(h.Window.get(), text::kEvtHdb);
-  const HdbFiles files{s.Config.DriverName.view(), s.Log};
+  const HdbFiles files = HdbFilesOf(s);
   for (int n = 1; n <= s.Config.StationCount && n <= kMaxStations; ++n) {
     s.History.ImageSlot(n) = LoadHistory(files, n, h.Window.get());
   }
@@ -198,12 +198,13 @@ void DisposeInstance(DriverHandle* h) {
   s.Engine.ReadQueue.Clear();
   s.Engine.WriteQueue.Clear();
   s.Log.Line(text::kLogDone, text::kLogQueuesEmpty);
+  const HdbFiles files = HdbFilesOf(s);
   for (int n = 1; n <= kMaxStations; ++n) {
     auto& slot = s.Config.Stations[static_cast<std::size_t>(n)];
     if (!slot) continue;  // Init never ran
     FreeList(slot->QqVariables);
     FreeList(slot->MemoryBlocks);
-    if (const HistoryImage* image = s.History.Image(n)) SaveHistory(HdbFiles{s.Config.DriverName.view(), s.Log}, n, *image);
+    if (const HistoryImage* image = s.History.Image(n)) SaveHistory(files, n, *image);
     s.History.ImageSlot(n).reset();
     slot.reset();
   }

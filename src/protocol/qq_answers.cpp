@@ -173,8 +173,7 @@ void ReadPosition(AnswerContext& c, PositionReadout& readout, std::uint8_t d, st
     return;
   }
   query.HistoryState = HistoryPhase::ReadingRecords;
-  const std::vector<Request> reads = HistoryReadoutRequests(query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
-  c.outcome.HistoryReads.insert(c.outcome.HistoryReads.end(), reads.begin(), reads.end());
+  c.outcome.HistoryReads = HistoryReadoutRequests(query.HistoryStation, query.HistoryUserPos, query.HistoryTop);
   char buf[128];
   std::snprintf(buf, sizeof buf, std::string(text::kEvtPositionsFormat).c_str(), query.HistoryUserPos, query.HistoryTop);
   c.outcome.EventText = buf;

@@ -21,8 +21,6 @@
 namespace qz {
 namespace {
 
-HdbFiles Hdb(DriverState& state) { return {state.Config.DriverName.view(), state.Log}; }
-
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::WriteFile;
@@ -59,7 +57,7 @@ class HistorySave : public ::testing::Test {
 // The steps one save goes through, in order.
 std::vector<ReplaceStep> StepsOfOneSave(DriverState& state, const HistoryImage& image) {
   std::vector<ReplaceStep> steps;
-  EXPECT_TRUE(SaveHistory(Hdb(state), 1, image, [&](ReplaceStep s) {
+  EXPECT_TRUE(SaveHistory(HdbFilesOf(state), 1, image, [&](ReplaceStep s) {
     steps.push_back(s);
     return ProbeAction::Continue;
   }));
@@ -67,24 +65,24 @@ std::vector<ReplaceStep> StepsOfOneSave(DriverState& state, const HistoryImage& 
 }
 
 TEST_F(HistorySave, CrashAtAnyStepLeavesTheOldOrTheNewFileWhole) {
-  ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
   const std::vector<ReplaceStep> steps = StepsOfOneSave(state, oldImage);
   ASSERT_GT(steps.size(), 8u) << "the image is written in several chunks";
   for (std::size_t crashAt = 0; crashAt <= steps.size(); ++crashAt) {
     SCOPED_TRACE("crash before step " + std::to_string(crashAt));
-    ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+    ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
     std::size_t step = 0;
-    SaveHistory(Hdb(state), 1, newImage, [&](ReplaceStep) { return step++ == crashAt ? ProbeAction::Crash : ProbeAction::Continue; });
+    SaveHistory(HdbFilesOf(state), 1, newImage, [&](ReplaceStep) { return step++ == crashAt ? ProbeAction::Crash : ProbeAction::Continue; });
 
     const std::string content = ReadFile(Name());
     ASSERT_EQ(content.size(), kHistoryImageSize);
     const bool renamed = crashAt > static_cast<std::size_t>(std::find(steps.begin(), steps.end(), ReplaceStep::Rename) - steps.begin());
     EXPECT_EQ(content, Bytes(renamed ? newImage : oldImage));
     // The next start reads what is there, and the next save works.
-    auto loaded = LoadHistory(Hdb(state), 1);
+    auto loaded = LoadHistory(HdbFilesOf(state), 1);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->Bytes, renamed ? newImage.Bytes : oldImage.Bytes);
-    ASSERT_TRUE(SaveHistory(Hdb(state), 1, newImage));
+    ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, newImage));
     EXPECT_EQ(ReadFile(Name()), Bytes(newImage));
     EXPECT_FALSE(fs::exists(TemporaryNameFor(Name())));
   }
@@ -92,15 +90,15 @@ TEST_F(HistorySave, CrashAtAnyStepLeavesTheOldOrTheNewFileWhole) {
 }
 
 TEST_F(HistorySave, FailingStepLeavesTheOldFileAndSaysWhy) {
-  ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
   const std::vector<ReplaceStep> steps = StepsOfOneSave(state, oldImage);
   // Up to the rename a failure keeps the old file; afterwards the new one is in place.
   for (std::size_t failAt = 0; failAt < steps.size() && steps[failAt] != ReplaceStep::SyncFolder; ++failAt) {
     SCOPED_TRACE("failing step " + std::to_string(failAt));
-    ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+    ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
     fs::remove(dir.file("driver.log"));
     std::size_t step = 0;
-    EXPECT_FALSE(SaveHistory(Hdb(state), 1, newImage, [&](ReplaceStep) {
+    EXPECT_FALSE(SaveHistory(HdbFilesOf(state), 1, newImage, [&](ReplaceStep) {
       return step++ == failAt ? ProbeAction::Fail : ProbeAction::Continue;
     }));
     EXPECT_EQ(ReadFile(Name()), Bytes(oldImage));
@@ -112,17 +110,17 @@ TEST_F(HistorySave, FailingStepLeavesTheOldFileAndSaysWhy) {
 }
 
 TEST_F(HistorySave, SaveThatCannotWriteItsTemporaryFileKeepsTheOldOne) {
-  ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
   // Something that is no file sits where the temporary file goes.
   fs::create_directories(TemporaryNameFor(Name()) + "/in-the-way");
-  EXPECT_FALSE(SaveHistory(Hdb(state), 1, newImage));
+  EXPECT_FALSE(SaveHistory(HdbFilesOf(state), 1, newImage));
   EXPECT_EQ(ReadFile(Name()), Bytes(oldImage));
   const std::string log = Log();
   EXPECT_NE(log.find("save failed: " + Name() + ": remove " + TemporaryNameFor(Name())), std::string::npos) << log;
 }
 
 TEST_F(HistorySave, KilledSavingProcessLeavesAWholeFile) {
-  ASSERT_TRUE(SaveHistory(Hdb(state), 1, oldImage));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, oldImage));
   std::mt19937 random(12345);
   int interrupted = 0;
   for (int run = 0; run < 26; ++run) {
@@ -130,7 +128,7 @@ TEST_F(HistorySave, KilledSavingProcessLeavesAWholeFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Saves the two images in turn until it is killed.
-      for (int i = 0;; ++i) SaveHistory(Hdb(state), 1, i % 2 ? oldImage : newImage);
+      for (int i = 0;; ++i) SaveHistory(HdbFilesOf(state), 1, i % 2 ? oldImage : newImage);
     }
     ::usleep(static_cast<useconds_t>(2000 + random() % 20000));
     ::kill(child, SIGKILL);
@@ -142,7 +140,7 @@ TEST_F(HistorySave, KilledSavingProcessLeavesAWholeFile) {
     EXPECT_TRUE(content == Bytes(oldImage) || content == Bytes(newImage)) << "run " << run;
   }
   EXPECT_GT(interrupted, 0) << "no kill landed inside a save";
-  auto loaded = LoadHistory(Hdb(state), 1);
+  auto loaded = LoadHistory(HdbFilesOf(state), 1);
   ASSERT_TRUE(loaded);
   EXPECT_TRUE(loaded->Bytes == oldImage.Bytes || loaded->Bytes == newImage.Bytes);
 }
@@ -159,7 +157,7 @@ TEST_F(HistorySave, ShortFileIsKeptAsideBeforeItsStationGetsAClearedImage) {
     SCOPED_TRACE(c.size);
     const std::string content(c.size, '\x5A');
     WriteFile(Name(), content);
-    auto image = LoadHistory(Hdb(state), 1, &events);
+    auto image = LoadHistory(HdbFilesOf(state), 1, &events);
     ASSERT_TRUE(image);
     EXPECT_EQ(std::count(image->Bytes.begin(), image->Bytes.end(), 0), static_cast<long>(kHistoryImageSize));
     EXPECT_FALSE(fs::exists(Name()));
@@ -170,13 +168,13 @@ TEST_F(HistorySave, ShortFileIsKeptAsideBeforeItsStationGetsAClearedImage) {
               std::string::npos)
         << Log();
     // The cleared image saved at the end does not touch what was kept.
-    ASSERT_TRUE(SaveHistory(Hdb(state), 1, *image));
+    ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, *image));
     EXPECT_EQ(ReadFile(c.keptAs), content);
     fs::remove(Name());
   }
   // A whole file is read as it is and stays where it is.
-  ASSERT_TRUE(SaveHistory(Hdb(state), 1, newImage));
-  auto whole = LoadHistory(Hdb(state), 1, &events);
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 1, newImage));
+  auto whole = LoadHistory(HdbFilesOf(state), 1, &events);
   ASSERT_TRUE(whole);
   EXPECT_EQ(whole->Bytes, newImage.Bytes);
   EXPECT_FALSE(fs::exists(Name() + ".3.bad"));
@@ -190,12 +188,12 @@ TEST_F(HistorySave, SaveThroughALinkReplacesTheLinkAndLeavesItsTarget) {
   WriteFile(other.string(), archive);
   fs::create_symlink(other, Name(2));
 
-  ASSERT_TRUE(SaveHistory(Hdb(state), 2, newImage));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 2, newImage));
   EXPECT_EQ(ReadFile(other.string()), archive) << "the link's target was changed";
   EXPECT_FALSE(fs::is_symlink(Name(2)));
   EXPECT_EQ(ReadFile(Name(2)), Bytes(newImage));
   EXPECT_NE(Log().find(Name(2) + " was a link to " + other.string()), std::string::npos) << Log();
-  auto loaded = LoadHistory(Hdb(state), 2);
+  auto loaded = LoadHistory(HdbFilesOf(state), 2);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(loaded->Bytes, newImage.Bytes);
 }

@@ -11,8 +11,6 @@
 namespace qz {
 namespace {
 
-HdbFiles Hdb(DriverState& state) { return {state.Config.DriverName.view(), state.Log}; }
-
 struct Chunk {
   std::uint32_t kind;
   std::uint16_t item;
@@ -96,21 +94,21 @@ class HistoryFiles : public ::testing::Test {
 
 TEST_F(HistoryFiles, MissingShortAndWholeFiles) {
   EXPECT_EQ(HistoryFileName(state.Config.DriverName.view(), 2), (dir / "DRV2.hdb").string());
-  EXPECT_FALSE(LoadHistory(Hdb(state), 1));
+  EXPECT_FALSE(LoadHistory(HdbFilesOf(state), 1));
   {
     std::ofstream f(dir / "DRV1.hdb", std::ios::binary);
     f << std::string(499999, '\x7F');
   }
-  auto shortImage = LoadHistory(Hdb(state), 1);
+  auto shortImage = LoadHistory(HdbFilesOf(state), 1);
   ASSERT_TRUE(shortImage);
   EXPECT_EQ(std::count(shortImage->Bytes.begin(), shortImage->Bytes.end(), 0), 500000);
 
   HistoryImage image;
   image.Bytes[0] = 1;
   image.Bytes[499999] = 2;
-  ASSERT_TRUE(SaveHistory(Hdb(state), 2, image));
+  ASSERT_TRUE(SaveHistory(HdbFilesOf(state), 2, image));
   EXPECT_EQ(std::filesystem::file_size(dir / "DRV2.hdb"), 500000u);
-  auto loaded = LoadHistory(Hdb(state), 2);
+  auto loaded = LoadHistory(HdbFilesOf(state), 2);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(loaded->Bytes, image.Bytes);
 }

@@ -155,36 +155,36 @@ const GroupSeen* LastGroup(const LoadTrace& trace, std::string_view name) {
   return nullptr;
 }
 
-void PortSettings(const DriverState& s, const LoadTrace& trace, std::vector<Finding>& out) {
+void PortSettings(const DriverConfig& s, const LoadTrace& trace, std::vector<Finding>& out) {
   const GroupSeen* com = LastGroup(trace, text::kGroupCom);
   if (!com) return;
   // The driver holds the whole rate; the port takes only the rates of its list.
   if (const KeywordSeen* baud = LastKeyword(*com, "BAUD");
-      baud && baud->Accepted && !TSerial::IsAcceptedBaudrate(s.Config.Baud)) {
+      baud && baud->Accepted && !TSerial::IsAcceptedBaudrate(s.Baud)) {
     out.push_back({baud->ValueLine, "baud",
-                   "BAUD " + std::to_string(s.Config.Baud) +
+                   "BAUD " + std::to_string(s.Baud) +
                        " is no rate serial ports offer (110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, "
                        "38400, 56000, 57600, 115200, 128000, 256000): the line keeps 9600 Bd"});
   }
-  if (const KeywordSeen* bits = LastKeyword(*com, "BITS"); bits && bits->Accepted && s.Config.DataBits != 7 && s.Config.DataBits != 8) {
+  if (const KeywordSeen* bits = LastKeyword(*com, "BITS"); bits && bits->Accepted && s.DataBits != 7 && s.DataBits != 8) {
     out.push_back({bits->ValueLine, "framing",
-                   "BITS " + std::to_string(s.Config.DataBits) + ": the port has 7 or 8 data bits; the driver opens it with 7"});
+                   "BITS " + std::to_string(s.DataBits) + ": the port has 7 or 8 data bits; the driver opens it with 7"});
   }
-  if (const KeywordSeen* stop = LastKeyword(*com, "STOP"); stop && stop->Accepted && s.Config.StopBits != 1 && s.Config.StopBits != 2) {
+  if (const KeywordSeen* stop = LastKeyword(*com, "STOP"); stop && stop->Accepted && s.StopBits != 1 && s.StopBits != 2) {
     out.push_back({stop->ValueLine, "framing",
-                   "STOP " + std::to_string(s.Config.StopBits) + ": the port has 1 or 2 stop bits; the driver opens it with 2"});
+                   "STOP " + std::to_string(s.StopBits) + ": the port has 1 or 2 stop bits; the driver opens it with 2"});
   }
 }
 
-void SharedAddresses(const DriverState& s, const LoadTrace& trace, std::vector<Finding>& out) {
-  for (int n = 2; n <= s.Config.StationCount; ++n) {
+void SharedAddresses(const DriverConfig& s, const LoadTrace& trace, std::vector<Finding>& out) {
+  for (int n = 2; n <= s.StationCount; ++n) {
     for (int m = 1; m < n; ++m) {
-      if (s.Config.Station(m).Address != s.Config.Station(n).Address) continue;
+      if (s.Station(m).Address != s.Station(n).Address) continue;
       const GroupSeen* g = trace.StationGroup(n);
       const KeywordSeen* k = g ? LastKeyword(*g, "ADDRESS") : nullptr;
       const GroupSeen* first = trace.StationGroup(m);
       const KeywordSeen* firstK = first ? LastKeyword(*first, "ADDRESS") : nullptr;
-      const int address = s.Config.Station(n).Address;
+      const int address = s.Station(n).Address;
       out.push_back({k ? k->ValueLine : (g ? g->Line : 0), "duplicate-address",
                      "station " + std::to_string(n) + " has ADDRESS " + std::to_string(address) + " like station " +
                          std::to_string(m) + (firstK ? " (line " + std::to_string(firstK->ValueLine) + ")" : "") +
@@ -267,8 +267,8 @@ std::vector<Finding> StrictFindings(const DriverState& state, const LoadTrace& t
     KeywordsGivenTwice(g, swallowLine, out);
     RejectedValues(g, out);
   }
-  PortSettings(state, trace, out);
-  SharedAddresses(state, trace, out);
+  PortSettings(state.Config, trace, out);
+  SharedAddresses(state.Config, trace, out);
   return out;
 }
 

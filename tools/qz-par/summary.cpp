@@ -133,25 +133,26 @@ std::string HexBytes(std::string_view bytes) {
 }
 
 std::string TextSummary(const CheckOutcome& r) {
-  const DriverState& s = *r.State;
+  const DriverConfig& s = r.State->Config;
+  const qz::Log& log = r.State->Log;
   std::ostringstream o;
-  o << r.File << ": OK, " << int{s.Config.StationCount} << " station(s)\n";
-  o << "[COM]     COM" << s.Config.PortNumber << " (" << (s.Config.PortDriverName.empty() ? "SYSTEM" : s.Config.PortDriverName.str())
-    << "), " << s.Config.Baud << " Bd, " << s.Config.DataBits << ' ' << ParityLetter(s.Config.Parity) << ' ' << s.Config.StopBits
-    << ", options " << s.Config.ComOptions << ", buffer " << s.Config.BufferSize << ", IRQ " << s.Config.Irq << ", base $" << std::hex << std::uppercase << s.Config.BaseAddr << std::dec
+  o << r.File << ": OK, " << int{s.StationCount} << " station(s)\n";
+  o << "[COM]     COM" << s.PortNumber << " (" << (s.PortDriverName.empty() ? "SYSTEM" : s.PortDriverName.str())
+    << "), " << s.Baud << " Bd, " << s.DataBits << ' ' << ParityLetter(s.Parity) << ' ' << s.StopBits
+    << ", options " << s.ComOptions << ", buffer " << s.BufferSize << ", IRQ " << s.Irq << ", base $" << std::hex << std::uppercase << s.BaseAddr << std::dec
     << '\n';
-  o << "[GLOBAL]  address " << int{s.Config.MasterAddress} << ", prefix [" << HexBytes(s.Config.Prefix.view()) << "], suffix ["
-    << HexBytes(s.Config.Suffix.view()) << "], presuffix [" << HexBytes(s.Config.PreSuffix.view()) << "]\n";
-  o << "          answer time " << Number(s.Config.AnswerTime) << " s, silence wait " << s.Config.SilenceWait << " ms, RTS on "
-    << s.Config.RtsTimeOn << " ms, RTS off " << s.Config.RtsTimeOff << " ms, analog inputs at " << s.Config.DefAnalogInAddr << '\n';
-  o << "          failed exchanges " << int{s.Config.NumMorvenError} << ", sleep " << Number(s.Config.SleepTime) << " s after "
-    << s.Config.SleepCount << " time-outs, idle " << s.Config.IdleTime << " ms, self reading " << (s.Config.SelfReading ? "on" : "off")
-    << ", stay in queue " << (s.Config.StayInQueueOnTimeout ? "on" : "off") << ", beep " << (s.Config.Beep ? "on" : "off")
+  o << "[GLOBAL]  address " << int{s.MasterAddress} << ", prefix [" << HexBytes(s.Prefix.view()) << "], suffix ["
+    << HexBytes(s.Suffix.view()) << "], presuffix [" << HexBytes(s.PreSuffix.view()) << "]\n";
+  o << "          answer time " << Number(s.AnswerTime) << " s, silence wait " << s.SilenceWait << " ms, RTS on "
+    << s.RtsTimeOn << " ms, RTS off " << s.RtsTimeOff << " ms, analog inputs at " << s.DefAnalogInAddr << '\n';
+  o << "          failed exchanges " << int{s.NumMorvenError} << ", sleep " << Number(s.SleepTime) << " s after "
+    << s.SleepCount << " time-outs, idle " << s.IdleTime << " ms, self reading " << (s.SelfReading ? "on" : "off")
+    << ", stay in queue " << (s.StayInQueueOnTimeout ? "on" : "off") << ", beep " << (s.Beep ? "on" : "off")
     << '\n';
-  o << "          CUC path " << Utf8(s.Config.CucPath.view()) << ", log " << (r.Report.DiagsSeen ? "on ($DIAGS)" : "off")
-    << (s.Log.FileName().empty() ? std::string() : ", log file " + Utf8(s.Log.FileName())) << '\n';
-  for (int n = 1; n <= s.Config.StationCount; ++n) {
-    const StationRecord& st = s.Config.Station(n);
+  o << "          CUC path " << Utf8(s.CucPath.view()) << ", log " << (r.Report.DiagsSeen ? "on ($DIAGS)" : "off")
+    << (log.FileName().empty() ? std::string() : ", log file " + Utf8(log.FileName())) << '\n';
+  for (int n = 1; n <= s.StationCount; ++n) {
+    const StationRecord& st = s.Station(n);
     o << "Station " << n << ": address " << int{st.Address} << ", \"" << Utf8(st.Name.view()) << "\", retranslation "
       << int{st.Retranslation};
     if (!st.Phone.empty()) o << ", phone " << (st.PhoneDial ? "D " : "") << Utf8(st.Phone.view());
@@ -194,24 +195,25 @@ std::string TextSummary(const CheckOutcome& r) {
 }
 
 std::string JsonSummary(const CheckOutcome& r) {
-  const DriverState& s = *r.State;
+  const DriverConfig& s = r.State->Config;
+  const qz::Log& log = r.State->Log;
   Json j;
   j["file"] = r.File;
   j["ok"] = true;
-  j["port"] = {{"driver", s.Config.PortDriverName.empty() ? std::string("SYSTEM") : Utf8(s.Config.PortDriverName.view())},
-               {"port", s.Config.PortNumber}, {"baud", s.Config.Baud}, {"bits", s.Config.DataBits},
-               {"parity", std::string(1, ParityLetter(s.Config.Parity))}, {"stop", s.Config.StopBits},
-               {"options", s.Config.ComOptions}, {"buffer_size", s.Config.BufferSize}, {"irq", s.Config.Irq}, {"base", s.Config.BaseAddr}};
-  j["global"] = {{"address", s.Config.MasterAddress}, {"prefix", HexBytes(s.Config.Prefix.view())}, {"suffix", HexBytes(s.Config.Suffix.view())},
-                 {"presuffix", HexBytes(s.Config.PreSuffix.view())}, {"answer_time", s.Config.AnswerTime.value()},
-                 {"silence_wait", s.Config.SilenceWait}, {"rts_time_on", s.Config.RtsTimeOn}, {"rts_time_off", s.Config.RtsTimeOff},
-                 {"def_analog_in_addr", s.Config.DefAnalogInAddr}, {"num_morven_error", s.Config.NumMorvenError},
-                 {"sleep_time", s.Config.SleepTime.value()}, {"sleep_count", s.Config.SleepCount}, {"idle_time", s.Config.IdleTime},
-                 {"self_reading", s.Config.SelfReading != 0}, {"stay_in_queue_on_timeout", s.Config.StayInQueueOnTimeout != 0},
-                 {"beep", s.Config.Beep != 0}, {"cuc_path", Utf8(s.Config.CucPath.view())},
-                 {"log_file", Utf8(s.Log.FileName())}, {"diags", r.Report.DiagsSeen}};
+  j["port"] = {{"driver", s.PortDriverName.empty() ? std::string("SYSTEM") : Utf8(s.PortDriverName.view())},
+               {"port", s.PortNumber}, {"baud", s.Baud}, {"bits", s.DataBits},
+               {"parity", std::string(1, ParityLetter(s.Parity))}, {"stop", s.StopBits},
+               {"options", s.ComOptions}, {"buffer_size", s.BufferSize}, {"irq", s.Irq}, {"base", s.BaseAddr}};
+  j["global"] = {{"address", s.MasterAddress}, {"prefix", HexBytes(s.Prefix.view())}, {"suffix", HexBytes(s.Suffix.view())},
+                 {"presuffix", HexBytes(s.PreSuffix.view())}, {"answer_time", s.AnswerTime.value()},
+                 {"silence_wait", s.SilenceWait}, {"rts_time_on", s.RtsTimeOn}, {"rts_time_off", s.RtsTimeOff},
+                 {"def_analog_in_addr", s.DefAnalogInAddr}, {"num_morven_error", s.NumMorvenError},
+                 {"sleep_time", s.SleepTime.value()}, {"sleep_count", s.SleepCount}, {"idle_time", s.IdleTime},
+                 {"self_reading", s.SelfReading != 0}, {"stay_in_queue_on_timeout", s.StayInQueueOnTimeout != 0},
+                 {"beep", s.Beep != 0}, {"cuc_path", Utf8(s.CucPath.view())},
+                 {"log_file", Utf8(log.FileName())}, {"diags", r.Report.DiagsSeen}};
   Json stations = Json::array();
-  for (int n = 1; n <= s.Config.StationCount; ++n) stations.push_back(JsonStation(n, s.Config.Station(n)));
+  for (int n = 1; n <= s.StationCount; ++n) stations.push_back(JsonStation(n, s.Station(n)));
   j["stations"] = stations;
   j["warnings"] = JsonWarnings(r.Warnings);
   return j.dump() + "\n";
