@@ -235,7 +235,8 @@ TEST_F(Inputs, HistoryQueryAndRecordChannels) {
   Check(65401, kTypeSmallInt, Expected(kTypeSmallInt, [](HostValue& v) { PutU16(v, 3); }));
   Check(65402, kTypeCardinal, Expected(kTypeCardinal, [](HostValue& v) { PutU32(v, 100); }));
   Check(65403, kTypeCardinal, Expected(kTypeCardinal, [](HostValue& v) { PutU32(v, 130); }));
-  Check(65404, kTypeSmallInt, Expected(kTypeSmallInt, [](HostValue& v) { PutU16(v, 255); }));
+  Check(65404, kTypeSmallInt,
+        Expected(kTypeSmallInt, [](HostValue& v) { PutU16(v, static_cast<std::uint16_t>(HistoryPhase::Finished)); }));
   CheckDouble(65405, 1.5);
   CheckDouble(65406, 600.0);
   Check(65409, kTypeLongInt, Expected(kTypeLongInt, [](HostValue& v) { PutU32(v, 0xFFFFFFFCu); }));
@@ -271,8 +272,10 @@ TEST_F(Inputs, DriverValuesAfterTheStations) {
   e.WriteQueue.Insert(r);
   r.Kind = RequestKind::WriteMO;
   e.WriteQueue.Insert(r);
-  const std::pair<std::uint32_t, double> doubles[] = {{486, 10}, {488, 0}, {489, 2.5}, {490, 3}, {491, 16}, {492, 30},
-                                                      {493, 9},  {494, 1}, {495, 2},   {497, 2}, {498, 8},  {499, 0.25}};
+  const double awaitAnswer = static_cast<double>(Phase::AwaitAnswer);
+  const std::pair<std::uint32_t, double> doubles[] = {{486, 10}, {488, 0}, {489, 2.5},         {490, 3},
+                                                      {491, 16}, {492, 30}, {493, 9},          {494, 1},
+                                                      {495, awaitAnswer}, {497, 2}, {498, 8}, {499, 0.25}};
   for (auto [channel, x] : doubles) CheckDouble(channel, x);
   ExpectNothing(487);
   EXPECT_GT(GetU32(Get(496, kTypeLongInt)), 0u);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/history_state.h"
 #include "qzdrk485.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -213,7 +214,8 @@ TEST_F(HostOnSimulator, QqVariablesHistoryAndSamples) {
   Write(65400, 7, 1);
   Write(65401, 7, 2);
   Write(65407, 2, 1);
-  EXPECT_TRUE(WaitFor([&] { return Word(65404, 7) == 255; })) << "history state " << Word(65404, 7);
+  constexpr auto kFinished = static_cast<std::uint32_t>(qz::HistoryPhase::Finished);
+  EXPECT_TRUE(WaitFor([&] { return Word(65404, 7) == kFinished; })) << "history state " << Word(65404, 7);
   EXPECT_EQ(Word(65402, 5), Word(65403, 5)) << "user position moved to the top";
   EXPECT_GE(Word(65403, 5), 40u);
   Write(65410, 4, 0);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/engine_state.h"
 #include "line/line_fixture.h"
 
 namespace qz::test {
@@ -179,7 +180,8 @@ TEST_F(LinePolling, ReportOfItsOwnWhileWaitingForAnotherStationIsAcknowledged) {
   ASSERT_TRUE(OthersGoOn(0, 2));
   ASSERT_EQ(line.sim->Command("fault 21 silence"), "");
   constexpr std::uint32_t kActiveStation = 494, kThreadPhase = 495;
-  ASSERT_TRUE(WaitUntil([&] { return line.Real(kActiveStation) == 1 && line.Real(kThreadPhase) == 2; }, kWaitMs));
+  constexpr double kAwaitAnswer = static_cast<double>(qz::Phase::AwaitAnswer);
+  ASSERT_TRUE(WaitUntil([&] { return line.Real(kActiveStation) == 1 && line.Real(kThreadPhase) == kAwaitAnswer; }, kWaitMs));
   ASSERT_EQ(line.sim->Command("report 22 h now"), "");
   SimStationStats s;
   EXPECT_TRUE(WaitUntil(

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/history_state.h"
 #include "qzdrk485.h"
 #include "soak/fault_script.h"
 #include "soak/process_figures.h"
@@ -207,16 +208,20 @@ void Soak::ReadSomething() {
 
 // History: one read-out at a time, stations in turn; a finished one leaves
 // the user position the driver wrote to the station.
+// The history state as the host reads it on its channel.
+constexpr std::uint32_t Code(qz::HistoryPhase phase) { return static_cast<std::uint32_t>(phase); }
+
 void Soak::HistoryStep(bool final) {
   constexpr std::uint32_t kStation = 65400, kUser = 65401, kUserPos = 65402, kState = 65404, kTimeout = 65406,
                           kStart = 65407;
   if (historyStation_ != 0) {
     const std::uint32_t state = Word(kState, 7);
-    if (state == 255) {
+    if (state == Code(qz::HistoryPhase::Finished)) {
       userPos_[historyStation_] = Word(kUserPos, 5);
       ++readoutsFinished_;
       historyStation_ = 0;
-    } else if (state == 4 || state == 9 || state == 7 || Elapsed() - historyStarted_ > 60) {
+    } else if (state == Code(qz::HistoryPhase::Failed) || state == Code(qz::HistoryPhase::TimedOut) ||
+               state == Code(qz::HistoryPhase::Aborted) || Elapsed() - historyStarted_ > 60) {
       historyStation_ = 0;  // failed or timed out: the next one tries again
     }
     return;

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/history_state.h"
 #include "qzdrk485.h"
 #include "support/driver_library.h"
 #include "support/sim_process.h"
@@ -52,7 +53,7 @@ constexpr uint32_t kBlockRead = 999, kBlockItem2 = 1001;
 constexpr uint32_t kSampleStation = 60000, kSamplePeriod = 60001, kSampleStart = 60003, kSampleRunning = 60018;
 constexpr uint32_t kSampleFile = 60021, kHistoryStation = 65400, kHistoryUser = 65401, kHistoryState = 65404;
 constexpr uint32_t kHistoryStart = 65407, kHistorySave = 65415;
-constexpr uint32_t kHistoryFinished = 255;
+constexpr uint32_t kHistoryFinished = static_cast<uint32_t>(qz::HistoryPhase::Finished);
 
 bool WaitFor(const std::function<bool()>& condition, int seconds = 15) {
   const auto deadline = Clock::now() + std::chrono::seconds(seconds);
